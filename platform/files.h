@@ -1,0 +1,36 @@
+// File calls used by the archive and compression layers (and by the tools).
+//
+// Each call is one Windows file operation with the arguments the installer uses; results follow
+// the Win32 calls: counts of bytes actually moved, 1/0 for success, kInvalidFile for a failed
+// open. Paths are 8-bit, NUL-terminated, in the system code page.
+#pragma once
+
+#include "platform/types.h"
+
+// CreateFileA(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING).
+FileHandle PlatOpenRead(const char* path);
+
+// CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS): created, or truncated when it exists.
+FileHandle PlatCreateWrite(const char* path);
+
+// GetFileSize: the low 32 bits of the size; 0xFFFFFFFF on failure.
+uint32_t PlatFileSize(FileHandle file);
+
+// SetFilePointer(FILE_BEGIN) to an absolute 32-bit offset. 1 on success.
+int PlatSeek(FileHandle file, uint32_t offset);
+
+// ReadFile: reads up to `count` bytes; returns how many arrived (0 at the end or on error).
+uint32_t PlatRead(FileHandle file, void* buffer, uint32_t count);
+
+// WriteFile: returns how many bytes were written (fewer than `count` on error or a full disk).
+uint32_t PlatWrite(FileHandle file, const void* buffer, uint32_t count);
+
+// CloseHandle. The invalid handle is ignored.
+void PlatClose(FileHandle file);
+
+// DeleteFileA. 1 when the file was removed.
+int PlatDeleteFile(const char* path);
+
+// GetModuleFileNameA(NULL): the running program's own file, cut to `size` bytes with its NUL.
+// Returns the length copied, 0 on failure.
+uint32_t PlatModuleFileName(char* buffer, uint32_t size);

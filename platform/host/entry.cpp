@@ -1,0 +1,18 @@
+// The host installer's entry: the same program as on Windows, over the simulated platform. It
+// installs into the sandbox folder ($SS_SANDBOX, default ./sandbox) and waits for real.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "platform/entry.h"
+#include "platform/host/host.h"
+
+int main() {
+    HostReset();
+    HostUseVirtualClock(false);
+    int code = InstallerMain(1);
+    const char* trace = getenv("SS_TRACE");
+    if (trace && *trace == '1')
+        for (const std::string& e : HostEvents())
+            fprintf(stderr, "%s\n", e.c_str());
+    return code;
+}

@@ -1,0 +1,132 @@
+// Host files: real POSIX files. Windows paths map into the sandbox; every call is logged and may
+// be made to fail.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "platform/host/host.h"
+#include "platform/host/sim_internal.h"
+
+std::string HostRealPath(const char* path) {
+    std::string p(path);
+    bool drive = p.size() >= 2 && p[1] == ':' &&
+                 ((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z'));
+    if (!drive && p.find('\\') == std::string::npos) return p;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    if (!drive) return p;
+    std::string rest = p.substr(2);
+    if (rest.empty() || rest[0] != '/') rest = "/" + rest;
+    char letter = static_cast<char>(p[0] | 0x20);
+    return HostSandbox() + "/" + letter + rest;
+}
+
+FileHandle PlatOpenRead(const char* path) {
+    int fd = -1;
+    if (!SimCallFails(kHostOpenRead, nullptr)) fd = open(HostRealPath(path).c_str(), O_RDONLY);
+    HostLog("CreateFileA(%s, GENERIC_READ, SHARE_READ|SHARE_WRITE, OPEN_EXISTING) = %d", path, fd);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+FileHandle PlatCreateWrite(const char* path) {
+    int fd = -1;
+    if (!SimCallFails(kHostCreateWrite, nullptr))
+        fd = open(HostRealPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    HostLog("CreateFileA(%s, GENERIC_WRITE, 0, CREATE_ALWAYS) = %d", path, fd);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+uint32_t PlatFileSize(FileHandle file) {
+    struct stat st;
+    uint32_t size = 0xFFFFFFFFu;
+    if (!SimCallFails(kHostFileSize, nullptr) && file != kInvalidFile &&
+        fstat(static_cast<int>(file), &st) == 0)
+        size = static_cast<uint32_t>(st.st_size);
+    HostLog("GetFileSize(%d) = %u", static_cast<int>(file), size);
+    return size;
+}
+
+int PlatSeek(FileHandle file, uint32_t offset) {
+    int ok = 0;
+    if (!SimCallFails(kHostSeek, nullptr) && file != kInvalidFile)
+        ok = lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+    HostLog("SetFilePointer(%d, %u, FILE_BEGIN) = %d", static_cast<int>(file), offset, ok);
+    return ok;
+}
+
+// Reads or writes until `count` bytes moved or the call stops moving bytes.
+template <typename Op>
+static uint32_t MoveAll(Op op, uint32_t count) {
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = op(done, count - done);
+        if (n <= 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+uint32_t PlatRead(FileHandle file, void* buffer, uint32_t count) {
+    uint32_t limit = count;
+    if (SimCallFails(kHostRead, &limit) && limit > count) limit = count;
+    uint32_t got = 0;
+    if (file != kInvalidFile) {
+        got = MoveAll(
+            [&](uint32_t at, uint32_t n) {
+                return read(static_cast<int>(file), static_cast<char*>(buffer) + at, n);
+            },
+            limit);
+    }
+    HostLog("ReadFile(%d, %u) = %u", static_cast<int>(file), count, got);
+    return got;
+}
+
+uint32_t PlatWrite(FileHandle file, const void* buffer, uint32_t count) {
+    uint32_t limit = count;
+    if (SimCallFails(kHostWrite, &limit) && limit > count) limit = count;
+    limit = SimDiskAllows(limit);
+    uint32_t put = 0;
+    if (file != kInvalidFile) {
+        put = MoveAll(
+            [&](uint32_t at, uint32_t n) {
+                return write(static_cast<int>(file), static_cast<const char*>(buffer) + at, n);
+            },
+            limit);
+    }
+    HostLog("WriteFile(%d, %u) = %u", static_cast<int>(file), count, put);
+    return put;
+}
+
+void PlatClose(FileHandle file) {
+    if (file == kInvalidFile) return;
+    close(static_cast<int>(file));
+    HostLog("CloseHandle(%d)", static_cast<int>(file));
+}
+
+int PlatDeleteFile(const char* path) {
+    int ok = 0;
+    if (!SimCallFails(kHostDelete, nullptr)) ok = unlink(HostRealPath(path).c_str()) == 0;
+    HostLog("DeleteFileA(%s) = %d", path, ok);
+    return ok;
+}
+
+uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
+    if (size == 0) return 0;
+    std::string name = SimModuleFileName();
+    if (name == "-") {
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        name.assign(exe, n > 0 ? static_cast<size_t>(n) : 0);
+    }
+    if (SimCallFails(kHostModuleFileName, nullptr)) name.clear();
+    // Like GetModuleFileNameA: cut to the buffer, always terminated.
+    uint32_t n = static_cast<uint32_t>(name.size());
+    if (n > size - 1) n = size - 1;
+    name.copy(buffer, n);
+    buffer[n] = '\0';
+    HostLog("GetModuleFileNameA(%u) = %u", size, n);
+    return n;
+}
