@@ -69,6 +69,7 @@ TEST_F(Reader, StagesOfAFailedOpen) {
     EXPECT_EQ(ArchiveOpenStage, 1);
 
     WriteWholeFile(path_, BuildTestArchive({}, ThreeEntries()));
+    HostResetFaults();
     HostFailCall(kHostRead, 1, 50);  // the directory read comes up short
     EXPECT_EQ(OpenArchive(path_.c_str()), kInvalidFile);
     EXPECT_EQ(ArchiveOpenStage, 2);
