@@ -63,4 +63,9 @@ int PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint
                    int icon_id);
 
 int PlatSetForegroundWindow(PlatWindow window);
+
+// FindWindowA(no class, title): a top-level window whose title is exactly `title`, or 0.
+PlatWindow PlatFindWindow(const char* title);
+// GetParent: the window a window belongs to, or 0.
+PlatWindow PlatGetParent(PlatWindow window);
 int PlatEndDialog(PlatWindow dialog, intptr_t result);

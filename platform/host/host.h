@@ -72,6 +72,24 @@ struct HostMessageBox {
 };
 const std::vector<HostMessageBox>& HostMessageBoxes();
 
+// Windows of other programs, for the installer to find and talk to. Messages sent or posted to
+// them are recorded, not handled. Returns the window's handle.
+struct HostWindowSpec {
+    std::string title;
+    intptr_t parent = 0;
+    bool visible = true;
+    bool iconic = false;
+    uint32_t ex_style = 0;
+};
+intptr_t HostAddWindow(const HostWindowSpec& spec);
+struct HostReceived {
+    uint32_t message;
+    uintptr_t wparam;
+    intptr_t lparam;
+    bool posted;
+};
+std::vector<HostReceived> HostWindowMessages(intptr_t window);
+
 // Sleep: with the virtual clock (the default in tests) pauses are recorded, not waited.
 void HostUseVirtualClock(bool on);
 uint64_t HostClockMs();

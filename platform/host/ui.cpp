@@ -20,6 +20,8 @@ struct SimWindow {
     std::string title;
     PlatWindowProc proc;  // null for other programs' windows
     bool alive;
+    HostWindowSpec spec;                 // parent and state of another program's window
+    std::vector<HostReceived> received;  // what another program's window was sent or posted
 };
 
 std::map<std::string, PlatWindowProc> classes;  // registered classes of this program
@@ -34,7 +36,11 @@ SimWindow* Find(PlatWindow w) {
 
 intptr_t Deliver(PlatWindow w, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     SimWindow* s = Find(w);
-    if (!s || !s->proc) return 0;
+    if (!s) return 0;
+    if (!s->proc) {
+        s->received.push_back(HostReceived{message, wparam, lparam, false});
+        return 0;
+    }
     return s->proc(w, message, wparam, lparam);
 }
 
@@ -64,7 +70,7 @@ PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const cha
         HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = 0", ex_style, class_name, title, style);
         return 0;
     }
-    windows.push_back(SimWindow{class_name, title, it->second, true});
+    windows.push_back(SimWindow{class_name, title, it->second, true, HostWindowSpec{}, {}});
     PlatWindow w = static_cast<PlatWindow>(windows.size());
     HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = %ld", ex_style, class_name, title, style,
             static_cast<long>(w));
@@ -75,6 +81,12 @@ PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const cha
 int PlatPostMessage(PlatWindow window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     HostLog("PostMessageA(%ld, 0x%X, %lu, %ld)", static_cast<long>(window), message,
             static_cast<unsigned long>(wparam), static_cast<long>(lparam));
+    SimWindow* target = Find(window);
+    if (target && !target->proc) {
+        // Another program's window: its own thread's queue takes it.
+        target->received.push_back(HostReceived{message, wparam, lparam, true});
+        return 1;
+    }
     queue.push_back(PlatMessage{window, message, wparam, lparam});
     return 1;
 }
@@ -161,4 +173,29 @@ int PlatSetForegroundWindow(PlatWindow window) {
 int PlatEndDialog(PlatWindow dialog, intptr_t result) {
     HostLog("EndDialog(%ld, %ld)", static_cast<long>(dialog), static_cast<long>(result));
     return 1;
+}
+
+intptr_t HostAddWindow(const HostWindowSpec& spec) {
+    windows.push_back(SimWindow{"", spec.title, nullptr, true, spec, {}});
+    return static_cast<intptr_t>(windows.size());
+}
+
+std::vector<HostReceived> HostWindowMessages(intptr_t window) {
+    SimWindow* s = Find(window);
+    return s ? s->received : std::vector<HostReceived>{};
+}
+
+PlatWindow PlatFindWindow(const char* title) {
+    PlatWindow found = 0;
+    for (size_t i = 0; i < windows.size() && !found; ++i)
+        if (windows[i].alive && windows[i].title == title) found = static_cast<PlatWindow>(i + 1);
+    HostLog("FindWindowA(NULL, \"%s\") = %ld", title, static_cast<long>(found));
+    return found;
+}
+
+PlatWindow PlatGetParent(PlatWindow window) {
+    SimWindow* s = Find(window);
+    PlatWindow parent = s ? s->spec.parent : 0;
+    HostLog("GetParent(%ld) = %ld", static_cast<long>(window), static_cast<long>(parent));
+    return parent;
 }

@@ -1,0 +1,76 @@
+// File calls over the Windows API. FileHandle carries the HANDLE value itself, so kInvalidFile
+// and INVALID_HANDLE_VALUE are the same number.
+#include <windows.h>
+
+#include "platform/files.h"
+
+static_assert(sizeof(FileHandle) == sizeof(HANDLE), "a FileHandle holds a HANDLE");
+
+static HANDLE ToHandle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+static FileHandle FromHandle(HANDLE handle) {
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+FileHandle PlatOpenRead(const char* path) {
+    // Shared for writing too, so that the installer can read its own file while another
+    // program (an explorer window, a virus scanner) still holds it open.
+    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle PlatCreateWrite(const char* path) {
+    return FromHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+uint32_t PlatFileSize(FileHandle file) {
+    return GetFileSize(ToHandle(file), nullptr);
+}
+
+int PlatSeek(FileHandle file, uint32_t offset) {
+    // A high part of 0 makes the low part unsigned, so offsets from 2 GiB up to 4 GiB work;
+    // the price is that INVALID_SET_FILE_POINTER is also a valid position, told apart by the
+    // thread's last error.
+    LONG high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(ToHandle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+uint32_t PlatRead(FileHandle file, void* buffer, uint32_t count) {
+    // ReadFile zeroes the count before it starts, so a failed read reports 0 like the end.
+    DWORD done = 0;
+    ReadFile(ToHandle(file), buffer, count, &done, nullptr);
+    return done;
+}
+
+uint32_t PlatWrite(FileHandle file, const void* buffer, uint32_t count) {
+    // A failed write may still have moved some bytes (a disk that filled up part way); the
+    // count is what callers decide on.
+    DWORD done = 0;
+    WriteFile(ToHandle(file), buffer, count, &done, nullptr);
+    return done;
+}
+
+void PlatClose(FileHandle file) {
+    if (file != kInvalidFile) CloseHandle(ToHandle(file));
+}
+
+int PlatDeleteFile(const char* path) {
+    return DeleteFileA(path) != 0;
+}
+
+uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
+    if (size == 0) return 0;
+    DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+    // Windows XP leaves a cut name without its NUL; later versions write one. Either way the
+    // caller gets a terminated string.
+    if (length >= size) {
+        buffer[size - 1] = '\0';
+        length = size - 1;
+    }
+    return length;
+}
