@@ -26,6 +26,8 @@ int TransferEntryData(intptr_t source, intptr_t sink, uint32_t* count, TransferF
         const FileHandle sink_file = memory_sink ? kInvalidFile : static_cast<FileHandle>(sink);
         int ok;
         if (flags & Decompress) {
+            // An expansion never applies a key, whatever the flags carry.
+            InputKey = 0;
             ok = ExpandStream(source, sink_file);
         } else {
             InputKey = static_cast<uint8_t>(flags & KeyByte);

@@ -44,7 +44,7 @@ int AppendRecord(const char* name, TransferFlags flags, uint32_t stored_size,
     record->count_or_length = 0;
     record->method = (flags & Compress) ? kMethodCompressed : kMethodStored;
     record->xor_key = static_cast<uint8_t>(flags & KeyByte);
-    SetRecordName(record->name, name);
+    SetRecordName(record->name, name ? name : "");
     record->data_offset = data_offset;
     record->stored_size = stored_size;
     record->original_size = original_size;
