@@ -22,6 +22,15 @@ constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
+// Progress bar messages, GetWindow relations, window long index, extended styles.
+constexpr uint32_t kPbmSetRange = 0x0401;
+constexpr uint32_t kPbmSetPos = 0x0402;
+constexpr uint32_t kGwHwndNext = 2;
+constexpr uint32_t kGwChild = 5;
+constexpr int kGwlExStyle = -20;
+constexpr uint32_t kWsExTopmost = 0x00000008;
+constexpr uint32_t kIccProgressClass = 0x00000020;
+
 // Class and window styles used by the installer's hidden window.
 constexpr uint32_t kCsHRedraw = 0x0002;
 constexpr uint32_t kCsVRedraw = 0x0001;
@@ -69,3 +78,36 @@ PlatWindow PlatFindWindow(const char* title);
 // GetParent: the window a window belongs to, or 0.
 PlatWindow PlatGetParent(PlatWindow window);
 int PlatEndDialog(PlatWindow dialog, intptr_t result);
+
+// DialogBoxParamA(this program's instance, template `template_id`, owner, proc, param): runs the
+// dialog modally and returns the value given to EndDialog, or -1 when it cannot be created.
+intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, intptr_t param);
+PlatWindow PlatGetDlgItem(PlatWindow dialog, int control_id);
+int PlatSetWindowText(PlatWindow window, const char* text);
+// GetWindowTextA into `size` bytes; returns the length copied.
+int PlatGetWindowText(PlatWindow window, char* buffer, int size);
+
+struct PlatRect {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+};
+PlatWindow PlatGetDesktopWindow();
+int PlatGetWindowRect(PlatWindow window, PlatRect* rect);
+int PlatMoveWindow(PlatWindow window, int32_t x, int32_t y, int32_t width, int32_t height,
+                   int repaint);
+
+// GetWindow with GW_CHILD or GW_HWNDNEXT: walks the top-level windows in Z order.
+PlatWindow PlatGetWindow(PlatWindow window, uint32_t relation);
+int PlatIsWindow(PlatWindow window);
+int PlatIsIconic(PlatWindow window);
+int PlatIsWindowVisible(PlatWindow window);
+int32_t PlatGetWindowLong(PlatWindow window, int index);
+
+// Restricts the DLL search of this process to the system directory where the system offers it
+// (SetDefaultDllDirectories with LOAD_LIBRARY_SEARCH_SYSTEM32, reached at run time).
+void PlatRestrictDllSearch();
+// Loads COMCTL32.DLL from the system directory and calls its InitCommonControlsEx with a record
+// of size 8 and `classes`. 1 when the function was found and called; the library is kept.
+int PlatInitCommonControls(uint32_t classes);

@@ -18,15 +18,56 @@ namespace {
 struct SimWindow {
     std::string class_name;
     std::string title;
-    PlatWindowProc proc;  // null for other programs' windows
+    PlatWindowProc proc;  // own windows and dialogs; null for other programs' windows, controls
     bool alive;
-    HostWindowSpec spec;                 // parent and state of another program's window
-    std::vector<HostReceived> received;  // what another program's window was sent or posted
+    HostWindowSpec spec;                 // owner, visibility, state, extended style
+    std::vector<HostReceived> received;  // what a window without procedure was sent or posted
+    int control_id;                      // a dialog control's id, 0 for top-level windows
+    PlatWindow dialog;                   // the dialog a control belongs to
+    bool ended;                          // a dialog ended by EndDialog
+    intptr_t result;                     // the value given to EndDialog
+    PlatRect rect;                       // screen rectangle
+    uint32_t range_max;                  // a progress bar's range, 0..range_max
 };
+
+constexpr PlatWindow kDesktop = 0x10000;              // stands for the desktop window
+constexpr PlatRect kDesktopRect = {0, 0, 1024, 768};  // the simulated screen
 
 std::map<std::string, PlatWindowProc> classes;  // registered classes of this program
 std::vector<SimWindow> windows;                 // handle h is windows[h - 1]
 std::deque<PlatMessage> queue;                  // the thread's posted messages
+
+PlatWindow Add(SimWindow window) {
+    windows.push_back(window);
+    return static_cast<PlatWindow>(windows.size());
+}
+
+SimWindow NewWindow(const std::string& title, PlatWindowProc proc) {
+    SimWindow w{};
+    w.title = title;
+    w.proc = proc;
+    w.alive = true;
+    w.rect = PlatRect{100, 100, 400, 300};
+    return w;
+}
+
+void DrawProgress(const SimWindow& bar, uintptr_t position) {
+    if (!isatty(1)) return;
+    const int width = 40;
+    uint32_t max = bar.range_max ? bar.range_max : 1;
+    uint32_t done = position > max ? max : static_cast<uint32_t>(position);
+    int filled = static_cast<int>(static_cast<uint64_t>(done) * width / max);
+    fprintf(stdout, "\r  [%.*s%*s] %3u%%", filled, "########################################",
+            width - filled, "", static_cast<unsigned>(static_cast<uint64_t>(done) * 100 / max));
+    fflush(stdout);
+}
+
+// What a control does with a message sent to it: progress bars keep their range and draw.
+intptr_t ControlMessage(SimWindow* control, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    if (message == kPbmSetRange) control->range_max = static_cast<uint32_t>(lparam) >> 16;
+    if (message == kPbmSetPos) DrawProgress(*control, wparam);
+    return 0;
+}
 
 SimWindow* Find(PlatWindow w) {
     if (w <= 0 || static_cast<size_t>(w) > windows.size()) return nullptr;
@@ -39,7 +80,7 @@ intptr_t Deliver(PlatWindow w, uint32_t message, uintptr_t wparam, intptr_t lpar
     if (!s) return 0;
     if (!s->proc) {
         s->received.push_back(HostReceived{message, wparam, lparam, false});
-        return 0;
+        return s->control_id ? ControlMessage(s, message, wparam, lparam) : 0;
     }
     return s->proc(w, message, wparam, lparam);
 }
@@ -70,8 +111,11 @@ PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const cha
         HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = 0", ex_style, class_name, title, style);
         return 0;
     }
-    windows.push_back(SimWindow{class_name, title, it->second, true, HostWindowSpec{}, {}});
-    PlatWindow w = static_cast<PlatWindow>(windows.size());
+    SimWindow window = NewWindow(title, it->second);
+    window.class_name = class_name;
+    window.spec.visible = (style & 0x10000000) != 0;  // WS_VISIBLE
+    window.spec.ex_style = ex_style;
+    PlatWindow w = Add(window);
     HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = %ld", ex_style, class_name, title, style,
             static_cast<long>(w));
     Deliver(w, kWmCreate, 0, 0);
@@ -172,12 +216,17 @@ int PlatSetForegroundWindow(PlatWindow window) {
 
 int PlatEndDialog(PlatWindow dialog, intptr_t result) {
     HostLog("EndDialog(%ld, %ld)", static_cast<long>(dialog), static_cast<long>(result));
+    SimWindow* s = Find(dialog);
+    if (!s) return 0;
+    s->ended = true;
+    s->result = result;
     return 1;
 }
 
 intptr_t HostAddWindow(const HostWindowSpec& spec) {
-    windows.push_back(SimWindow{"", spec.title, nullptr, true, spec, {}});
-    return static_cast<intptr_t>(windows.size());
+    SimWindow window = NewWindow(spec.title, nullptr);
+    window.spec = spec;
+    return Add(window);
 }
 
 std::vector<HostReceived> HostWindowMessages(intptr_t window) {
@@ -198,4 +247,182 @@ PlatWindow PlatGetParent(PlatWindow window) {
     PlatWindow parent = s ? s->spec.parent : 0;
     HostLog("GetParent(%ld) = %ld", static_cast<long>(window), static_cast<long>(parent));
     return parent;
+}
+
+namespace {
+
+struct ControlSpec {
+    int id;
+    const char* text;
+};
+struct DialogTemplate {
+    int id;
+    int32_t width;  // pixels, as the dialog manager would lay the template out
+    int32_t height;
+    ControlSpec controls[4];
+};
+// The dialogs of the installer's resources.
+const DialogTemplate kTemplates[] = {
+    {1010, 261, 68, {{200, ""}, {1001, "Installing screensaver..."}, {1000, "Progress1"}, {0, ""}}},
+    {1030, 330, 110, {{1031, ""}, {6, "Yes"}, {7, "No"}, {0, ""}}},
+};
+
+std::string ControlText(PlatWindow dialog, int id) {
+    for (const SimWindow& w : windows)
+        if (w.alive && w.dialog == dialog && w.control_id == id) return w.title;
+    return "";
+}
+
+// The button a user presses in a confirmation dialog: a scripted answer, the terminal, or Yes.
+int DialogAnswer(PlatWindow dialog) {
+    int answer = 0;
+    if (SimTakeAnswer(&answer)) return answer;
+    if (!isatty(0)) return kIdYes;
+    std::string yes = ControlText(dialog, kIdYes), no = ControlText(dialog, kIdNo);
+    fprintf(stdout, "\n+-- %s\n| %s\n+-- [%s] / %s ? ", Find(dialog)->title.c_str(),
+            ControlText(dialog, 1031).c_str(), yes.c_str(), no.c_str());
+    fflush(stdout);
+    char line[128];
+    if (!fgets(line, sizeof line, stdin)) return kIdYes;
+    std::string typed(line);
+    while (!typed.empty() && (typed.back() == '\n' || typed.back() == '\r'))
+        typed.pop_back();
+    if (typed.empty() || typed == "y" || typed == "Y" || typed == yes) return kIdYes;
+    return kIdNo;
+}
+
+}  // namespace
+
+intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, intptr_t param) {
+    const DialogTemplate* t = nullptr;
+    for (const DialogTemplate& candidate : kTemplates)
+        if (candidate.id == template_id) t = &candidate;
+    if (!t) {
+        HostLog("DialogBoxParamA(%d, owner=%ld) = -1", template_id, static_cast<long>(owner));
+        return -1;
+    }
+    SimWindow window = NewWindow("", proc);
+    window.spec.parent = owner;
+    window.spec.visible = true;
+    window.rect = PlatRect{0, 0, t->width, t->height};
+    PlatWindow dialog = Add(window);
+    for (const ControlSpec& c : t->controls) {
+        if (c.id == 0) continue;
+        SimWindow control = NewWindow(c.text, nullptr);
+        control.control_id = c.id;
+        control.dialog = dialog;
+        Add(control);
+    }
+    HostLog("DialogBoxParamA(%d, owner=%ld) opened %ld", template_id, static_cast<long>(owner),
+            static_cast<long>(dialog));
+    proc(dialog, kWmInitDialog, 0, param);
+    // The dialog manager shows the dialog: it is painted, and a user may then press a button.
+    PlatPostMessage(dialog, kWmPaint, 0, 0);
+    if (template_id == 1030) PlatPostMessage(dialog, kWmCommand, DialogAnswer(dialog), 0);
+    PlatMessage m;
+    while (!windows[static_cast<size_t>(dialog) - 1].ended && PlatPeekMessage(&m)) {
+        if (m.message == kWmQuit) break;
+        PlatDispatchMessage(&m);
+    }
+    SimWindow& done = windows[static_cast<size_t>(dialog) - 1];
+    // A real modal loop would wait for ever when nothing ends it; the simulation returns -1.
+    intptr_t result = done.ended ? done.result : -1;
+    done.alive = false;
+    for (SimWindow& w : windows)
+        if (w.dialog == dialog) w.alive = false;
+    if (template_id == 1010 && isatty(1)) fprintf(stdout, "\n");
+    HostLog("DialogBoxParamA(%d) = %ld", template_id, static_cast<long>(result));
+    return result;
+}
+
+PlatWindow PlatGetDlgItem(PlatWindow dialog, int control_id) {
+    for (size_t i = 0; i < windows.size(); ++i)
+        if (windows[i].alive && windows[i].dialog == dialog && windows[i].control_id == control_id)
+            return static_cast<PlatWindow>(i + 1);
+    return 0;
+}
+
+int PlatSetWindowText(PlatWindow window, const char* text) {
+    HostLog("SetWindowTextA(%ld, \"%s\")", static_cast<long>(window), text);
+    SimWindow* s = Find(window);
+    if (!s) return 0;
+    s->title = text;
+    return 1;
+}
+
+int PlatGetWindowText(PlatWindow window, char* buffer, int size) {
+    SimWindow* s = Find(window);
+    if (size <= 0) return 0;
+    std::string text = s ? s->title : "";
+    int n = static_cast<int>(text.size()) < size - 1 ? static_cast<int>(text.size()) : size - 1;
+    text.copy(buffer, static_cast<size_t>(n));
+    buffer[n] = '\0';
+    return n;
+}
+
+PlatWindow PlatGetDesktopWindow() {
+    return kDesktop;
+}
+
+int PlatGetWindowRect(PlatWindow window, PlatRect* rect) {
+    if (window == kDesktop) {
+        *rect = kDesktopRect;
+        return 1;
+    }
+    SimWindow* s = Find(window);
+    if (!s) return 0;
+    *rect = s->rect;
+    return 1;
+}
+
+int PlatMoveWindow(PlatWindow window, int32_t x, int32_t y, int32_t width, int32_t height,
+                   int repaint) {
+    HostLog("MoveWindow(%ld, %d, %d, %d, %d, %d)", static_cast<long>(window), x, y, width, height,
+            repaint);
+    SimWindow* s = Find(window);
+    if (!s) return 0;
+    s->rect = PlatRect{x, y, x + width, y + height};
+    return 1;
+}
+
+// Top-level windows stand in Z order from the newest to the oldest.
+PlatWindow PlatGetWindow(PlatWindow window, uint32_t relation) {
+    size_t from = windows.size();
+    if (relation == kGwChild && window == kDesktop) {
+        from = windows.size();
+    } else if (relation == kGwHwndNext && window > 0 &&
+               static_cast<size_t>(window) <= windows.size()) {
+        from = static_cast<size_t>(window) - 1;
+    } else {
+        return 0;
+    }
+    for (size_t i = from; i-- > 0;)
+        if (windows[i].alive && windows[i].control_id == 0) return static_cast<PlatWindow>(i + 1);
+    return 0;
+}
+
+int PlatIsWindow(PlatWindow window) {
+    return Find(window) != nullptr;
+}
+int PlatIsIconic(PlatWindow window) {
+    return Find(window) && Find(window)->spec.iconic;
+}
+int PlatIsWindowVisible(PlatWindow window) {
+    return Find(window) && Find(window)->spec.visible;
+}
+
+int32_t PlatGetWindowLong(PlatWindow window, int index) {
+    SimWindow* s = Find(window);
+    if (!s || index != kGwlExStyle) return 0;
+    return static_cast<int32_t>(s->spec.ex_style);
+}
+
+void PlatRestrictDllSearch() {
+    HostLog("SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) = 1");
+}
+
+int PlatInitCommonControls(uint32_t classes) {
+    HostLog("LoadLibraryA(C:\\WINDOWS\\system32\\COMCTL32.DLL) = 1");
+    HostLog("InitCommonControlsEx(8, 0x%X) = 1", classes);
+    return 1;
 }
