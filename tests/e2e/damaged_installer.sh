@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, given a payload that looks like a directory but does not
 # decipher: it must show exactly one message box saying the file is damaged (empty caption,
-# icon 200), and exit with 0 once the box is answered.
+# icon 200, owned by the hidden main window), and exit with 0 once the box is answered.
 #
 # usage: damaged_installer.sh <folder holding the win64 ssinstaller.exe> <output folder>
 # The output folder receives the screenshot of the box and Wine's log. Everything else (the
@@ -25,7 +25,7 @@ fail() {
 
 source_exe=$(find "$exe_dir" -name "$exe_name" -type f -print -quit 2>/dev/null)
 [ -n "$source_exe" ] || fail "no $exe_name under $exe_dir (build the win64 preset first)"
-for tool in wineserver Xvfb xdotool import convert timeout; do
+for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
@@ -99,10 +99,21 @@ for _ in $(seq 600); do
 done
 [ -n "$box" ] || fail "no message box within 60 s"
 say "message box is window $box"
+# The main window is never shown, so the box is the program's only visible window.
+[ "$(find_boxes | wc -l)" -eq 1 ] || fail "more than one window is visible: $(find_boxes | xargs)"
 
 # Without a window manager a caption is the X window name; the damaged message has none.
 caption=$(xdotool getwindowname "$box" 2>/dev/null)
 [ -z "$caption" ] || fail "the box has the caption \"$caption\""
+
+# Wine marks an owned window transient for its owner: here the hidden main window, which has
+# an X window of its own that stays unmapped.
+owner=$(xprop -id "$box" WM_TRANSIENT_FOR 2>/dev/null | grep -o '0x[0-9a-fA-F]*')
+[ -n "$owner" ] || fail "the box has no owner window"
+owner_name=$(xprop -id "$owner" WM_NAME 2>/dev/null)
+[ "$owner_name" = 'WM_NAME(STRING) = "SsInstaller"' ] ||
+    fail "the box is owned by another window than the main window: $owner_name"
+xwininfo -id "$owner" | grep -q 'Map State: IsUnMapped' || fail "the main window is shown"
 
 # The box shows icon 200 once it is painted: its night sky and its moon are colours that no
 # stock icon has. Poll, since mapping comes before painting.
@@ -153,4 +164,5 @@ texts=$(grep -cF "MSGBOX_OnInit L\"$damaged_text\"" "$out_dir/wine.log")
 [ "$boxes" -eq 1 ] || fail "$boxes message boxes were built, expected 1 (see $out_dir/wine.log)"
 [ "$texts" -eq 1 ] || fail "the box does not say \"$damaged_text\" (see $out_dir/wine.log)"
 [ "$code" -eq 0 ] || fail "the installer ended with code $code, expected 0"
-say "PASS: one box with the damaged-installer text, caption empty, icon 200; exit code 0"
+say "PASS: one box with the damaged-installer text, no caption, icon 200, owned by the hidden" \
+    "main window; exit code 0"
