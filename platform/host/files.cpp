@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/host/host.h"
+#include "platform/host/host_launch.h"
 #include "platform/host/sim_internal.h"
 
 std::string HostRealPath(const char* path) {
@@ -108,7 +109,9 @@ void PlatClose(FileHandle file) {
 
 int PlatDeleteFile(const char* path) {
     int ok = 0;
-    if (!SimCallFails(kHostDelete, nullptr)) ok = unlink(HostRealPath(path).c_str()) == 0;
+    std::string real = HostRealPath(path);
+    // A file another program holds open cannot be deleted, as on Windows.
+    if (!SimCallFails(kHostDelete, nullptr) && !HostFileHeld(real)) ok = unlink(real.c_str()) == 0;
     HostLog("DeleteFileA(%s) = %d", path, ok);
     return ok;
 }

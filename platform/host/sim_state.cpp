@@ -4,7 +4,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <set>
+
 #include "platform/host/host.h"
+#include "platform/host/host_launch.h"
 #include "platform/host/sim_internal.h"
 
 namespace {
@@ -20,6 +23,7 @@ uint64_t disk_limit = UINT64_MAX;     // bytes that may be written in all
 uint64_t disk_used;                   // bytes written since the faults were reset
 std::vector<int> answers;             // scripted answers to boxes and dialogs
 std::vector<HostMessageBox> boxes;    // every message box shown
+std::set<std::string> held_files;     // real paths another program keeps open
 bool virtual_clock = true;            // record pauses instead of waiting
 uint64_t clock_ms;                    // virtual time
 
@@ -37,6 +41,7 @@ void HostResetFaults() {
 void HostReset() {
     HostResetFaults();
     events.clear();
+    held_files.clear();
     answers.clear();
     boxes.clear();
     clock_ms = 0;
@@ -144,4 +149,14 @@ bool SimVirtualClock() {
 }
 void SimAdvanceClock(uint32_t ms) {
     clock_ms += ms;
+}
+
+void HostHoldFile(const std::string& real_path) {
+    held_files.insert(real_path);
+}
+void HostReleaseFile(const std::string& real_path) {
+    held_files.erase(real_path);
+}
+bool HostFileHeld(const std::string& real_path) {
+    return held_files.count(real_path) != 0;
 }

@@ -1,0 +1,154 @@
+// Host program starts, environment expansion, restart-time removal and file mappings. Programs
+// are never run: the command line is recorded and the configured result returned.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string.h>
+#include <map>
+
+#include "platform/host/host.h"
+#include "platform/host/host_launch.h"
+#include "platform/launch.h"
+
+namespace {
+
+uint32_t winexec_result = 33;            // what WinExec answers
+std::vector<std::string> started;        // command lines given to WinExec
+std::map<std::string, std::string> env;  // environment overrides
+int move_result = 1;                     // what MoveFileExA answers
+std::vector<std::string> moves;          // removals arranged for the next restart
+int mapping_fault;                       // 1: the mapping fails, 2: the view fails
+
+struct Mapping {
+    int fd;
+    uint32_t size;
+};
+std::vector<Mapping> mappings;       // handle h is mappings[h - 1]
+std::map<uint8_t*, uint32_t> views;  // mapped views and their sizes
+
+}  // namespace
+
+void HostLaunchReset() {
+    winexec_result = 33;
+    started.clear();
+    env.clear();
+    move_result = 1;
+    moves.clear();
+    mapping_fault = 0;
+}
+
+void HostSetWinExecResult(uint32_t result) {
+    winexec_result = result;
+}
+const std::vector<std::string>& HostStartedCommands() {
+    return started;
+}
+void HostSetEnvironment(const std::string& name, const std::string& value) {
+    env[name] = value;
+}
+void HostSetMoveFileExResult(int result) {
+    move_result = result;
+}
+const std::vector<std::string>& HostScheduledMoves() {
+    return moves;
+}
+void HostFailMapping(int which) {
+    mapping_fault = which;
+}
+
+uint32_t PlatWinExec(const char* command_line, uint32_t show) {
+    started.push_back(command_line);
+    HostLog("WinExec(\"%s\", %u) = %u", command_line, show, winexec_result);
+    return winexec_result;
+}
+
+uint32_t PlatExpandEnvironmentStrings(const char* source, char* buffer, uint32_t size) {
+    std::string out;
+    for (const char* p = source; *p;) {
+        const char* end = *p == '%' ? strchr(p + 1, '%') : nullptr;
+        if (!end) {
+            out += *p++;
+            continue;
+        }
+        std::string name(p + 1, end);
+        auto it = env.find(name);
+        const char* value = it != env.end() ? it->second.c_str() : getenv(name.c_str());
+        if (value) {
+            out += value;
+            p = end + 1;
+        } else {
+            out += *p++;  // an unknown reference stays as it is
+        }
+    }
+    uint32_t needed = static_cast<uint32_t>(out.size()) + 1;
+    if (needed <= size) memcpy(buffer, out.c_str(), needed);
+    HostLog("ExpandEnvironmentStringsA(\"%s\", %u) = %u", source, size, needed);
+    return needed;
+}
+
+int PlatMoveFileEx(const char* from, const char* to, uint32_t flags) {
+    HostLog("MoveFileExA(%s, %s, %u) = %d", from, to ? to : "(null)", flags, move_result);
+    if (move_result) moves.push_back(std::string(from) + " -> " + (to ? to : ""));
+    return move_result;
+}
+
+FileHandle PlatOpenReadWriteAlways(const char* path) {
+    int fd = open(HostRealPath(path).c_str(), O_RDWR | O_CREAT, 0644);
+    HostLog("CreateFileA(%s, GENERIC_READ|GENERIC_WRITE, 0, OPEN_ALWAYS) = %d", path, fd);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+intptr_t PlatCreateFileMapping(FileHandle file, uint32_t maximum_size) {
+    struct stat st;
+    bool ok = mapping_fault != 1 && file != kInvalidFile && maximum_size > 0 &&
+              fstat(static_cast<int>(file), &st) == 0;
+    // Like Windows, a mapping larger than the file grows the file with zero bytes.
+    if (ok && static_cast<uint64_t>(st.st_size) < maximum_size)
+        ok = ftruncate(static_cast<int>(file), maximum_size) == 0;
+    intptr_t handle = 0;
+    if (ok) {
+        mappings.push_back(Mapping{static_cast<int>(file), maximum_size});
+        handle = static_cast<intptr_t>(mappings.size());
+    }
+    HostLog("CreateFileMappingA(%d, PAGE_READWRITE, %u) = %ld", static_cast<int>(file),
+            maximum_size, static_cast<long>(handle));
+    return handle;
+}
+
+uint8_t* PlatMapViewOfFile(intptr_t mapping) {
+    uint8_t* view = nullptr;
+    if (mapping_fault != 2 && mapping > 0 && static_cast<size_t>(mapping) <= mappings.size()) {
+        const Mapping& m = mappings[static_cast<size_t>(mapping) - 1];
+        void* p = mmap(nullptr, m.size, PROT_READ | PROT_WRITE, MAP_SHARED, m.fd, 0);
+        if (p != MAP_FAILED) {
+            view = static_cast<uint8_t*>(p);
+            views[view] = m.size;
+        }
+    }
+    HostLog("MapViewOfFile(%ld, FILE_MAP_WRITE) = %s", static_cast<long>(mapping),
+            view ? "view" : "null");
+    return view;
+}
+
+int PlatUnmapViewOfFile(uint8_t* view) {
+    auto it = views.find(view);
+    if (it == views.end()) return 0;
+    munmap(view, it->second);
+    views.erase(it);
+    HostLog("UnmapViewOfFile()");
+    return 1;
+}
+
+void PlatCloseMapping(intptr_t mapping) {
+    HostLog("CloseHandle(mapping %ld)", static_cast<long>(mapping));
+}
+
+int PlatSetEndOfFile(FileHandle file) {
+    off_t at = lseek(static_cast<int>(file), 0, SEEK_CUR);
+    int ok = at >= 0 && ftruncate(static_cast<int>(file), at) == 0;
+    HostLog("SetEndOfFile(%d) at %ld = %d", static_cast<int>(file), static_cast<long>(at), ok);
+    return ok;
+}
