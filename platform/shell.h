@@ -1,0 +1,61 @@
+// System-integration calls of the installer: the Windows and temporary directories, the code
+// page and the platform family, the profile files (system.ini), the screen saver switch, 8.3
+// alternate names and the registry. The values are the Win32 ones; results follow the Win32
+// calls (registry calls return a Win32 error code, 0 for success).
+#pragma once
+
+#include "platform/types.h"
+
+// GetWindowsDirectoryA(buffer, size): the length copied (no trailing backslash except for a
+// root); 0 on failure; the size needed, NUL included, when it does not fit (buffer unchanged).
+uint32_t PlatWindowsDirectory(char* buffer, uint32_t size);
+
+// GetTempPathA(size, buffer): the temporary directory ending in a backslash; the length copied,
+// 0 on failure, or the size needed, NUL included, when it does not fit (buffer unchanged).
+uint32_t PlatTempPath(char* buffer, uint32_t size);
+
+// GetACP: the system's ANSI code page.
+uint32_t PlatGetACP();
+
+// GetVersionExA with dwOSVersionInfoSize = 148: dwPlatformId, or 0 when the call failed.
+constexpr uint32_t kVerPlatformWin32Windows = 1;  // the 9x family
+constexpr uint32_t kVerPlatformWin32Nt = 2;
+uint32_t PlatVersionPlatformId();
+
+// WritePrivateProfileStringA / W(section, key, value, file). A file without a folder is looked
+// for in the Windows directory. A null value removes the key. 1 on success.
+int PlatWriteProfileStringA(const char* section, const char* key, const char* value,
+                            const char* file);
+int PlatWriteProfileStringW(const uint16_t* section, const uint16_t* key, const uint16_t* value,
+                            const uint16_t* file);
+
+// SystemParametersInfoA(action, param, data, flags). 1 on success.
+constexpr uint32_t kSpiSetScreenSaveActive = 17;
+constexpr uint32_t kSpifUpdateIniFile = 1;
+int PlatSystemParametersInfo(uint32_t action, uint32_t param, void* data, uint32_t flags);
+
+// FindFirstFileA(path) for one file: the search handle or kInvalidFind. `alternate` (14 bytes,
+// cAlternateFileName) receives the entry's 8.3 alternate name, empty when it has none.
+// PlatFindClose (FindClose) ends a search that opened.
+typedef intptr_t PlatFind;
+constexpr PlatFind kInvalidFind = -1;
+constexpr uint32_t kAlternateNameSize = 14;
+PlatFind PlatFindFirstFile(const char* path, char alternate[kAlternateNameSize]);
+int PlatFindClose(PlatFind find);
+
+// Registry keys. The predefined roots carry their Win32 values (sign-extended as on Win64).
+typedef intptr_t PlatKey;
+constexpr PlatKey kHkeyClassesRoot = static_cast<PlatKey>(static_cast<int32_t>(0x80000000u));
+constexpr PlatKey kHkeyCurrentUser = static_cast<PlatKey>(static_cast<int32_t>(0x80000001u));
+constexpr PlatKey kHkeyLocalMachine = static_cast<PlatKey>(static_cast<int32_t>(0x80000002u));
+constexpr uint32_t kKeyAllAccess = 0xF003F;
+constexpr uint32_t kRegSz = 1;
+constexpr long kErrorSuccess = 0;
+
+// RegCreateKeyExA(root, subkey, 0, no class, options 0, access, no security, key, no
+// disposition): creates the key or opens the existing one. 0 or a Win32 error code.
+long PlatRegCreateKey(PlatKey root, const char* subkey, uint32_t access, PlatKey* key);
+// RegSetValueExA(key, name, 0, type, data, size): stores exactly `size` bytes of `data`.
+long PlatRegSetValue(PlatKey key, const char* name, uint32_t type, const void* data, uint32_t size);
+// RegCloseKey.
+long PlatRegCloseKey(PlatKey key);
