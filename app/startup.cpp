@@ -2,6 +2,7 @@
 // Everything happens in the handler of the one start message the window posts to itself.
 #include "app/startup.h"
 
+#include "app/main_flow.h"
 #include "app/report.h"
 #include "archive/reader.h"
 #include "platform/entry.h"
@@ -30,10 +31,7 @@ static intptr_t OnCreate(PlatWindow window) {
 }
 
 static intptr_t OnStart(PlatWindow window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (CheckInstallerArchive()) {
-        // The main flow (settings, confirmation, build, follow-up action) runs here once it
-        // exists; until then a passing check ends the run quietly.
-    }
+    if (CheckInstallerArchive()) MainFlow();
     PlatDestroyWindow(window);
     return PlatDefWindowProc(window, message, wparam, lparam);
 }
@@ -53,6 +51,9 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wparam, i
 }
 
 int InstallerMain(PlatInstance) {
+    // Before any library is loaded: a DLL planted beside the installer (a downloads folder)
+    // must never be picked up by name.
+    PlatRestrictDllSearch();
     InstallSucceeded = 0;
     PlatRegisterClass(kMainClassName, kCsHRedraw | kCsVRedraw, MainWindowProc, kIconId,
                       kColorWindow + 1);

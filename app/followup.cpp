@@ -1,0 +1,222 @@
+// Follow-up actions and the deferred removal of the opened document.
+#include "app/followup.h"
+
+#include <string.h>
+
+#include "app/activation.h"
+#include "app/build.h"
+#include "app/settings.h"
+#include "platform/files.h"
+#include "platform/launch.h"
+#include "platform/system.h"
+
+int RemovalPending;  // set only when the document was handed to its program
+
+namespace {
+
+char registry_text[kRegistryTextSize];  // result of ReadDefaultValue, shared by every call
+
+constexpr char kRenameHeader[] = "[Rename]\r\n";
+constexpr uint32_t kRenameHeaderSize = 10;
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+// Appends `text` at `*at` in `out` of `size` bytes; 0 when it does not fit with a NUL.
+int Append(char* out, uint32_t size, uint32_t* at, const char* text, uint32_t length) {
+    if (*at + length >= size) return 0;
+    memcpy(out + *at, text, length);
+    *at += length;
+    out[*at] = '\0';
+    return 1;
+}
+
+}  // namespace
+
+uint32_t FindNoCase(const char* text, const char* pattern) {
+    size_t text_length = strlen(text);
+    size_t pattern_length = strlen(pattern);
+    if (pattern_length > text_length) return 0;
+    for (size_t i = 0; i + pattern_length <= text_length; ++i) {
+        size_t k = 0;
+        while (k < pattern_length && FoldCase(text[i + k]) == FoldCase(pattern[k]))
+            ++k;
+        if (k == pattern_length) return static_cast<uint32_t>(i + 1);
+    }
+    return 0;
+}
+
+const char* ReadDefaultValue(PlatKey root, const char* subkey) {
+    PlatKey key;
+    if (PlatRegOpenKey(root, subkey, &key) != kErrorSuccess) return nullptr;
+    uint32_t type = 0;
+    uint32_t size = kRegistryTextSize;
+    long result = PlatRegQueryValue(key, nullptr, &type, registry_text, &size);
+    PlatRegCloseKey(key);
+    // A value stored without its NUL is terminated here; one that fills the buffer without a NUL
+    // cannot be, and counts as too long.
+    if (result != kErrorSuccess || size > kRegistryTextSize) return nullptr;
+    if (size == kRegistryTextSize && registry_text[size - 1] != '\0') return nullptr;
+    if (size < kRegistryTextSize) registry_text[size] = '\0';
+    if (type == kRegExpandSz) {
+        char expanded[kRegistryTextSize];
+        uint32_t needed = PlatExpandEnvironmentStrings(registry_text, expanded, sizeof expanded);
+        if (needed == 0 || needed > sizeof expanded) return nullptr;
+        memcpy(registry_text, expanded, needed);
+    }
+    return registry_text;
+}
+
+int FormCommandLine(char* out, uint32_t size, const char* command_template, const char* path) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    uint32_t at = 0;
+    uint32_t length = static_cast<uint32_t>(strlen(command_template));
+    uint32_t star = FindNoCase(command_template, "%*");
+    uint32_t one = FindNoCase(command_template, "%1");
+    // The registered command is data from the registry: it is copied, never used as a format,
+    // so no other '%' sequence can reach for arguments.
+    for (uint32_t i = 0; i < length; ++i) {
+        if (star && i == star - 1) {
+            if (!Append(out, size, &at, "  ", 2)) return 0;
+            ++i;
+        } else if (one && i == one - 1) {
+            if (path[0] == '\0') {
+                if (at > 0 && out[at - 1] == '"') --at;
+                while (at > 0 && out[at - 1] == ' ')
+                    --at;
+                out[at] = '\0';
+                return 1;
+            }
+            if (!Append(out, size, &at, path, static_cast<uint32_t>(strlen(path)))) return 0;
+            ++i;
+        } else if (!Append(out, size, &at, &command_template[i], 1)) {
+            return 0;
+        }
+    }
+    if (!one) {
+        if (!Append(out, size, &at, " ", 1)) return 0;
+        if (!Append(out, size, &at, path, static_cast<uint32_t>(strlen(path)))) return 0;
+    }
+    return 1;
+}
+
+int OpenWithAssociation(const char* path, const char* extension) {
+    char command[kCommandLineSize];
+    const char* class_name = ReadDefaultValue(kHkeyClassesRoot, extension);
+    if (!class_name) return 0;
+    static const char kOpenCommand[] = "\\shell\\Open\\Command";
+    uint32_t at = 0;
+    command[0] = '\0';
+    if (!Append(command, sizeof command, &at, class_name,
+                static_cast<uint32_t>(strlen(class_name))) ||
+        !Append(command, sizeof command, &at, kOpenCommand, sizeof kOpenCommand - 1))
+        return 0;
+    const char* command_template = ReadDefaultValue(kHkeyClassesRoot, command);
+    if (!command_template) return 0;
+    // A command line longer than its buffer is not started.
+    if (!FormCommandLine(command, sizeof command, command_template, path)) return 0;
+    return PlatWinExec(command, kSwShowNormal) >= 32;
+}
+
+int OpenDocument(const char* path) {
+    if (FindNoCase(path, "://")) return OpenWithAssociation(path, ".html");
+    const char* dot = strrchr(path, '.');
+    if (!dot) return 0;
+    return OpenWithAssociation(path, dot);
+}
+
+int ScheduleRemovalAtRestart(const char* path) {
+    int result = PlatMoveFileEx(path, "NUL", kMoveFileDelayUntilReboot);
+    if (result) return result;
+
+    char line[kPathSize + 8];
+    uint32_t n = 0;
+    line[0] = '\0';
+    if (!Append(line, sizeof line, &n, "NUL=", 4) ||
+        !Append(line, sizeof line, &n, path, static_cast<uint32_t>(strlen(path))) ||
+        !Append(line, sizeof line, &n, "\r\n", 2))
+        return 0;
+
+    char ini_path[kPathSize];
+    static const char kIniName[] = "\\WinInit.Ini";
+    uint32_t dir_length = PlatWindowsDirectory(ini_path, sizeof ini_path);
+    if (dir_length == 0 || dir_length + sizeof kIniName > sizeof ini_path) return 0;
+    memcpy(ini_path + dir_length, kIniName, sizeof kIniName);
+
+    FileHandle file = PlatOpenReadWriteAlways(ini_path);
+    if (file == kInvalidFile) return 0;
+    uint32_t size = PlatFileSize(file);
+    uint32_t final_length = size;
+    result = 0;
+    // The mapping holds the content and n + 10 zero bytes, so the content reads as one
+    // NUL-terminated text and the edit has room for a header and the line.
+    if (size <= 0xFFFFFFFFu - n - kRenameHeaderSize) {
+        uint32_t mapped = size + n + kRenameHeaderSize;
+        intptr_t mapping = PlatCreateFileMapping(file, mapped);
+        uint8_t* view = mapping ? PlatMapViewOfFile(mapping) : nullptr;
+        if (view) {
+            char* text = reinterpret_cast<char*>(view);
+            uint32_t header = FindNoCase(text, kRenameHeader);
+            if (!header) {
+                memcpy(view + size, kRenameHeader, kRenameHeaderSize);
+                memcpy(view + size + kRenameHeaderSize, line, n);
+                final_length = size + kRenameHeaderSize + n;
+            } else if (!FindNoCase(text + header - 1, line)) {
+                const char* lf = strchr(text + header - 1, '\n');
+                uint32_t p = static_cast<uint32_t>(lf - text) + 1;
+                memmove(view + p + n, view + p, size - p);
+                memcpy(view + p, line, n);
+                final_length = size + n;
+            }
+            PlatUnmapViewOfFile(view);
+            result = 1;
+        }
+        if (mapping) PlatCloseMapping(mapping);
+    }
+    PlatSeek(file, final_length);
+    PlatSetEndOfFile(file);
+    PlatClose(file);
+    return result;
+}
+
+void RemoveOpenedDocument() {
+    if (!RemovalPending) return;
+    PlatSleep(5000);
+    if (!PlatDeleteFile(DocumentTempPath)) ScheduleRemovalAtRestart(DocumentTempPath);
+}
+
+// Action 2 quotes the screen saver's path, so that a name with a space starts the right file.
+static void StartScreenSaver() {
+    char command[kPathSize + 8];
+    const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
+    uint32_t at = 0;
+    command[0] = '\0';
+    if (!Append(command, sizeof command, &at, "\"", 1) ||
+        !Append(command, sizeof command, &at, path, static_cast<uint32_t>(strlen(path))) ||
+        !Append(command, sizeof command, &at, "\" /s", 4))
+        return;
+    PlatWinExec(command, kSwShowNormal);
+}
+
+int RunFollowUpAction() {
+    switch (Settings.FollowUpAction) {
+        case 1:
+            if (!FindDisplayProperties())
+                PlatWinExec(Settings.DisplaySettingsCommand, kSwShowNormal);
+            break;
+        case 2:
+            StartScreenSaver();
+            break;
+        case 3:
+            if (OpenDocument(DocumentTempPath))
+                RemovalPending = 1;
+            else
+                PlatDeleteFile(DocumentTempPath);
+            break;
+        default:
+            break;
+    }
+    return Settings.FollowUpAction == 0;
+}

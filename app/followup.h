@@ -1,0 +1,39 @@
+// The follow-up action after a successful installation (display settings, the new screen saver,
+// or the payload's document in its associated program) and the removal of that document.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/shell.h"
+
+constexpr uint32_t kRegistryTextSize = 256;
+constexpr uint32_t kCommandLineSize = 384;
+
+extern int RemovalPending;  // 1 once the document was handed to its program
+
+// Runs the action of the settings' FollowUpAction code; 1 when the code is 0, else 0.
+int RunFollowUpAction();
+
+// Opens the document in the program associated with its extension ("://" in the path: .html).
+// 1 when a program was started.
+int OpenDocument(const char* path);
+int OpenWithAssociation(const char* path, const char* extension);
+
+// Forms the command line from a registered open command: the first "%*" becomes two spaces, the
+// first "%1" the path (with an empty path the template ends before it, less a quote and spaces
+// in front); without "%1" the path follows after a space. Every other '%' stays as it is.
+// 0 when the result would not fit `size` bytes.
+int FormCommandLine(char* out, uint32_t size, const char* command_template, const char* path);
+
+// The default value of `subkey` under `root` as text (expanded when REG_EXPAND_SZ), in the
+// shared registry text buffer; null when there is none or it does not fit 256 bytes.
+const char* ReadDefaultValue(PlatKey root, const char* subkey);
+
+// 1 + the index of the first place where `pattern` occurs in `text` (ASCII case ignored), or 0.
+uint32_t FindNoCase(const char* text, const char* pattern);
+
+// After 5 s, deletes the opened document, or arranges its removal at the next restart.
+void RemoveOpenedDocument();
+// Removal at the next restart: MoveFileExA, or a "NUL=path" line in the [Rename] section of
+// WinInit.Ini. Non-zero when arranged.
+int ScheduleRemovalAtRestart(const char* path);

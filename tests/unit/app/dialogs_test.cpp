@@ -1,0 +1,159 @@
+// The dialogs and the progress hooks on the host simulation: message pumping during the build,
+// the progress range, the confirmation dialog and the hand-over of the focus.
+#include <gtest/gtest.h>
+
+#include "app/dialogs.h"
+#include "app/main_flow.h"
+#include "app/report.h"
+#include "app/settings.h"
+#include "archive/sticky_error.h"
+#include "compress/block_stream.h"
+#include "platform/host/host.h"
+#include "platform/ui.h"
+
+namespace {
+
+// A window of the installer that counts what reaches its procedure.
+std::vector<uint32_t> dispatched;
+intptr_t CountingProc(PlatWindow, uint32_t message, uintptr_t, intptr_t) {
+    dispatched.push_back(message);
+    return 0;
+}
+
+class Dialogs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HostReset();
+        ResetInstallerState();
+        SetStickyErrorMode(0);
+        dispatched.clear();
+        PlatRegisterClass("Counter", 0, CountingProc, 200, 6);
+        window_ = PlatCreateWindow(0, "Counter", "c", 0);
+        dispatched.clear();
+    }
+    void Post(uint32_t message) { PlatPostMessage(window_, message, 0, 0); }
+    // Calls the tick hook until it has pumped once (the 128th call).
+    void TickToPump() {
+        while (true) {
+            uint32_t before = TickCount;
+            PumpOnTick();
+            if ((before + 1) % 128 == 0) return;
+        }
+    }
+    PlatWindow window_ = 0;
+};
+
+TEST_F(Dialogs, PumpingRhythm) {
+    Post(kWmUser);
+    for (int i = 0; i < 127; ++i)
+        PumpOnTick();
+    EXPECT_TRUE(dispatched.empty());  // nothing before the 128th call
+    PumpOnTick();
+    EXPECT_EQ(dispatched, std::vector<uint32_t>{kWmUser});
+}
+
+TEST_F(Dialogs, ThreePaintsInARowStopThePump) {
+    for (int i = 0; i < 4; ++i)
+        Post(kWmPaint);
+    TickToPump();
+    EXPECT_EQ(dispatched,
+              (std::vector<uint32_t>{kWmPaint, kWmPaint}));  // the third is taken, not dispatched
+    PlatMessage left;
+    ASSERT_TRUE(PlatPeekMessage(&left));
+    EXPECT_EQ(left.message, kWmPaint);
+    EXPECT_FALSE(PlatPeekMessage(&left));
+}
+
+TEST_F(Dialogs, APaintFollowedByAnotherMessagePumpsAgainAtOnce) {
+    Post(kWmPaint);
+    Post(kWmUser);
+    TickToPump();
+    EXPECT_EQ(dispatched, (std::vector<uint32_t>{kWmPaint, kWmUser}));
+    EXPECT_EQ(TickCount, 127u);
+    Post(kWmUser + 1);
+    PumpOnTick();  // the very next call pumps
+    EXPECT_EQ(dispatched.back(), kWmUser + 1);
+}
+
+TEST_F(Dialogs, ProgressRangeAndPositions) {
+    struct Row {
+        int32_t total;
+        uint32_t range;
+    } rows[] = {{7, 0},
+                {1023, 0},
+                {1024, 1},
+                {5 * 1024 * 1024, 5120},
+                {65535 * 1024, 65535},
+                {65536 * 1024, 0},
+                {65537 * 1024 + 10, 1}};
+    for (const Row& r : rows) {
+        HostClearEvents();
+        Settings.progress_total = r.total;
+        PlatWindow dialog = 1000;  // any; the procedure only uses its controls
+        ProgressDialogProc(dialog, kWmInitDialog, 0, 0);
+        auto sent = HostEventsStartingWith("SendMessageA(");
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_NE(
+            sent[0].find("0x401, 0, " + std::to_string(static_cast<long>(r.range) << 16) + ")"),
+            std::string::npos)
+            << r.total << ": " << sent[0];
+    }
+    // Positions are not cut to 16 bits, and the count grows over the whole build.
+    ProgressDialog = 0;
+    AdvanceProgress(100 * 1024 * 1024);
+    EXPECT_EQ(BytesDone, 100 * 1024 * 1024);
+    EXPECT_TRUE(HostEventsStartingWith("SendMessageA(0, 0x402").empty());
+    EXPECT_EQ(StreamProgressHooks.byte_count_hook, AdvanceProgress);
+    EXPECT_EQ(StreamProgressHooks.tick_hook, PumpOnTick);
+}
+
+TEST_F(Dialogs, ConfirmationAnswers) {
+    strcpy(Settings.question, "Install Aurora?");
+    strcpy(Settings.yes_label, "Ja");
+    strcpy(Settings.no_label, "Nein");
+    strcpy(InstallerTitle, "Aurora");
+    struct Row {
+        int button;
+        int confirmed;
+    } rows[] = {{kIdYes, 1}, {kIdNo, 0}, {kIdCancel, 0}};
+    for (const Row& r : rows) {
+        HostQueueAnswer(r.button);
+        EXPECT_EQ(AskConfirmation(), r.confirmed) << r.button;
+    }
+    auto texts = HostEventsStartingWith("SetWindowTextA(");
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_NE(texts[0].find("\"Aurora\""), std::string::npos);
+    EXPECT_NE(texts[1].find("\"Install Aurora?\""), std::string::npos);
+    EXPECT_NE(texts[2].find("\"Ja\""), std::string::npos);
+    EXPECT_NE(texts[3].find("\"Nein\""), std::string::npos);
+}
+
+TEST_F(Dialogs, CenteredOnTheDesktop) {
+    CenterOnDesktop(window_);  // 300 x 200 on 1024 x 768
+    auto moves = HostEventsStartingWith("MoveWindow(");
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0], "MoveWindow(1, 362, 284, 300, 200, 1)");
+}
+
+TEST_F(Dialogs, RefocusSkipsUnfitWindows) {
+    HostWindowSpec good{"Editor"};
+    PlatWindow target = HostAddWindow(good);
+    HostAddWindow({"Hidden", 0, false});
+    HostAddWindow({"Minimised", 0, true, true});
+    HostAddWindow({""});
+    HostAddWindow({"Always on top", 0, true, false, kWsExTopmost});
+    RefocusTopWindow();
+    auto fronts = HostEventsStartingWith("SetForegroundWindow(");
+    ASSERT_EQ(fronts.size(), 1u);
+    EXPECT_EQ(fronts[0], "SetForegroundWindow(" + std::to_string(target) + ")");
+}
+
+TEST_F(Dialogs, RefocusGivesUpAfter64Windows) {
+    HostAddWindow({"Far down"});
+    for (int i = 0; i < 64; ++i)
+        HostAddWindow({"", 0, false});
+    RefocusTopWindow();
+    EXPECT_TRUE(HostEventsStartingWith("SetForegroundWindow(").empty());
+}
+
+}  // namespace

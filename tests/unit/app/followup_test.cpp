@@ -1,0 +1,169 @@
+// Follow-up actions: command lines from registered open commands, the association lookup, and
+// the removal of the opened document at the next restart through WinInit.Ini.
+#include <gtest/gtest.h>
+
+#include "app/build.h"
+#include "app/followup.h"
+#include "app/settings.h"
+#include "platform/host/host.h"
+#include "platform/host/host_launch.h"
+#include "platform/host/host_shell.h"
+#include "tests/unit/support/test_support.h"
+
+namespace {
+
+TEST(FindNoCase, Places) {
+    struct Row {
+        const char* text;
+        const char* pattern;
+        uint32_t result;
+    } rows[] = {
+        {"abc", "", 1},
+        {"", "", 1},
+        {"", "a", 0},
+        {"[rename]\r\n", "[Rename]\r\n", 1},
+        {"x[RENAME]", "[rename]", 2},
+        {"abc", "abcd", 0},
+        {"aab", "ab", 2},
+        {"http://x", "://", 5},
+        {"ABC", "c", 3},
+        {"a\xC9", "\xE9", 0},  // only ASCII letters fold
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(FindNoCase(r.text, r.pattern), r.result) << r.text;
+}
+
+TEST(FormCommandLine, Templates) {
+    struct Row {
+        const char* what;
+        const char* command_template;
+        const char* path;
+        const char* expected;
+    } rows[] = {
+        {"quoted program and quoted %1", "\"C:\\Prog\\view.exe\" \"%1\"", "C:\\T\\a b.htm",
+         "\"C:\\Prog\\view.exe\" \"C:\\T\\a b.htm\""},
+        {"quoted, empty path", "\"C:\\Prog\\view.exe\" \"%1\"", "", "\"C:\\Prog\\view.exe\""},
+        {"program, %1 and %*", "view.exe %1 %*", "d.txt", "view.exe d.txt   "},
+        {"program alone", "notepad.exe", "d.txt", "notepad.exe d.txt"},
+        {"only the first %1", "a %1 %1", "p", "a p %1"},
+        {"only the first %*", "a %* %* %1", "p", "a    %* p"},
+        {"stray %s stays", "cmd %s %1", "p", "cmd %s p"},
+        {"stray %n stays", "cmd %n%n %1", "p", "cmd %n%n p"},
+        {"%% stays", "cmd 100%% %1", "p", "cmd 100%% p"},
+        {"empty path, spaces before", "prog    %1 rest", "", "prog"},
+    };
+    for (const Row& r : rows) {
+        char out[kCommandLineSize];
+        ASSERT_EQ(FormCommandLine(out, sizeof out, r.command_template, r.path), 1) << r.what;
+        EXPECT_STREQ(out, r.expected) << r.what;
+    }
+}
+
+TEST(FormCommandLine, NeverPastItsBuffer) {
+    std::string long_path(400, 'p');
+    char out[kCommandLineSize + 16];
+    memset(out, 0xA5, sizeof out);
+    EXPECT_EQ(FormCommandLine(out, kCommandLineSize, "prog \"%1\"", long_path.c_str()), 0);
+    for (size_t i = kCommandLineSize; i < sizeof out; ++i)
+        ASSERT_EQ(static_cast<uint8_t>(out[i]), 0xA5);
+    std::string fits(kCommandLineSize - 1 - 5, 'q');
+    EXPECT_EQ(FormCommandLine(out, kCommandLineSize, "prog", fits.c_str()), 1);
+    EXPECT_EQ(strlen(out), kCommandLineSize - 1);
+    std::string one_more(kCommandLineSize - 5, 'q');
+    EXPECT_EQ(FormCommandLine(out, kCommandLineSize, "prog", one_more.c_str()), 0);
+}
+
+class Removal : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HostReset();
+        HostShellReset();
+        HostLaunchReset();
+        HostSetSandbox(dir_.path());
+        HostSetMoveFileExResult(0);  // the fallback through WinInit.Ini
+    }
+    void TearDown() override { HostSetSandbox(""); }
+    std::string IniPath() { return HostRealPath("C:\\WINDOWS\\WinInit.Ini"); }
+    std::string Ini() {
+        Bytes b = ReadWholeFile(IniPath());
+        return std::string(b.begin(), b.end());
+    }
+    void SetIni(const std::string& text) {
+        std::string dir = HostRealPath("C:\\WINDOWS");
+        std::string command = "mkdir -p '" + dir + "'";
+        ASSERT_EQ(system(command.c_str()), 0);
+        WriteWholeFile(IniPath(), Bytes(text.begin(), text.end()));
+    }
+    ScratchDir dir_;
+};
+
+constexpr char kDoc[] = "C:\\WINDOWS\\TEMP\\readme.htm";
+constexpr char kLine[] = "NUL=C:\\WINDOWS\\TEMP\\readme.htm\r\n";
+
+TEST_F(Removal, MoveFileExFirst) {
+    HostSetMoveFileExResult(1);
+    EXPECT_NE(ScheduleRemovalAtRestart(kDoc), 0);
+    ASSERT_EQ(HostScheduledMoves().size(), 1u);
+    EXPECT_EQ(HostScheduledMoves()[0], std::string(kDoc) + " -> NUL");
+    EXPECT_FALSE(FileExists(IniPath()));
+}
+
+TEST_F(Removal, WinInitCases) {
+    const std::string with_line = std::string("[Rename]\r\n") + kLine;
+    struct Row {
+        const char* what;
+        const char* before;  // null: no file
+        std::string after;   // empty: unchanged
+    } rows[] = {
+        {"missing file", nullptr, std::string("[Rename]\r\n") + kLine},
+        {"empty file", "", std::string("[Rename]\r\n") + kLine},
+        {"other sections", "[Other]\r\na=b\r\n",
+         std::string("[Other]\r\na=b\r\n[Rename]\r\n") + kLine},
+        {"lower-case header", "[rename]\r\nNUL=x\r\n",
+         std::string("[rename]\r\n") + kLine + "NUL=x\r\n"},
+        {"header at the very end", "x=1\r\n[Rename]\r\n",
+         std::string("x=1\r\n[Rename]\r\n") + kLine},
+        {"header with trailing spaces", "[Rename]  \r\n",
+         std::string("[Rename]  \r\n[Rename]\r\n") + kLine},
+        {"header with a bare LF", "[Rename]\n", std::string("[Rename]\n[Rename]\r\n") + kLine},
+        {"line already there", with_line.c_str(), ""},
+        {"no final newline", "a=b", std::string("a=b[Rename]\r\n") + kLine},
+    };
+    for (Row& r : rows) {
+        unlink(IniPath().c_str());
+        if (r.before) SetIni(r.before);
+        std::string expected = r.after.empty() ? std::string(r.before) : r.after;
+        EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 1) << r.what;
+        EXPECT_EQ(Ini(), expected) << r.what;
+        // A second run for the same path changes nothing.
+        EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 1) << r.what;
+        EXPECT_EQ(Ini(), expected) << r.what;
+    }
+}
+
+TEST_F(Removal, AnyContentStaysInsideTheMapping) {
+    // NULs inside: the text ends at the first one, so a header after it is not seen and a new
+    // section goes at the end of the content, never past the mapping.
+    std::string with_nul("a\0[Rename]\r\n", 12);
+    SetIni(with_nul);
+    EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 1);
+    EXPECT_EQ(Ini(), with_nul + "[Rename]\r\n" + kLine);
+    for (uint32_t seed = 1; seed < 40; ++seed) {
+        Bytes junk = PseudoRandomBytes(seed * 37, seed);
+        SetIni(std::string(junk.begin(), junk.end()));
+        EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 1);
+        EXPECT_GE(Ini().size(), junk.size());
+    }
+}
+
+TEST_F(Removal, AFailedMappingKeepsTheLength) {
+    SetIni("[Other]\r\n");
+    HostFailMapping(2);
+    EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 0);
+    EXPECT_EQ(Ini(), "[Other]\r\n");
+    HostFailMapping(1);
+    EXPECT_EQ(ScheduleRemovalAtRestart(kDoc), 0);
+    EXPECT_EQ(Ini(), "[Other]\r\n");
+}
+
+}  // namespace
