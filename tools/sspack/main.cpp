@@ -18,6 +18,10 @@ const Command kCommands[] = {
     {"list", CmdList, "list FILE [--json]       the directory of a payload archive"},
     {"verify", CmdVerify, "verify FILE [--json]     check every entry of a payload archive"},
     {"extract", CmdExtract, "extract FILE [NAME...] -o DIR   write entries' content to DIR"},
+    {"build", CmdBuild,
+     "build MANIFEST -o OUT [--stub FILE | --host] [--strict] [--verify] [--json] [-q | -v]\n"
+     "                           make an installer from a manifest"},
+    {"info", CmdInfo, "info FILE [--manifest]   the INFO of an installer, as manifest keys"},
 };
 
 int Usage() {

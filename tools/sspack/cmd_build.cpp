@@ -1,0 +1,581 @@
+// sspack build: a manifest in, an installer out. The payload is written by the installer's own
+// archive writer into a scratch archive, then appended to the stub with every data_offset moved
+// by the stub's size (offsets are absolute from the start of the file). Nothing is written until
+// the manifest has passed every check, and a failed build leaves no output file.
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "archive/cipher.h"
+#include "archive/extract.h"
+#include "archive/format.h"
+#include "archive/reader.h"
+#include "archive/sticky_error.h"
+#include "archive/writer.h"
+#include "compress/block_stream.h"
+#include "platform/files.h"
+#include "tools/sspack/commands.h"
+#include "tools/sspack/manifest.h"
+#include "tools/sspack/sspack_os.h"
+#include "tools/sspack/text_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kExitBuilt = 0;
+constexpr int kExitUsage = 1;  // bad usage or manifest
+constexpr int kExitIo = 2;     // the build itself failed
+
+struct Options {
+    std::string manifest;
+    std::string out;
+    std::string stub;
+    bool host = false;
+    bool strict = false;
+    bool verify = false;
+    bool json = false;
+    bool quiet = false;
+    bool verbose = false;
+};
+
+// Where messages go: plain lines on stderr/stdout, or one JSON object per line on stdout.
+struct Reporter {
+    const Options* o;
+
+    void Diagnostic(const std::string& file, int line, bool error, const std::string& text) {
+        if (o->json) {
+            std::printf("{\"level\": \"%s\", \"file\": %s, \"line\": %d, \"message\": %s}\n",
+                        error ? "error" : "warning", JsonText(file).c_str(), line,
+                        JsonText(text).c_str());
+            return;
+        }
+        if (line > 0) {
+            std::fprintf(stderr, "%s:%d: %s: %s\n", file.c_str(), line, error ? "error" : "warning",
+                         text.c_str());
+        } else {
+            std::fprintf(stderr, "%s: %s: %s\n", file.c_str(), error ? "error" : "warning",
+                         text.c_str());
+        }
+    }
+    void Error(const std::string& text) {
+        if (o->json) {
+            std::printf("{\"level\": \"error\", \"message\": %s}\n", JsonText(text).c_str());
+        } else {
+            std::fprintf(stderr, "sspack: build: %s\n", text.c_str());
+        }
+    }
+    void Verbose(const std::string& text) {
+        if (o->verbose && !o->json && !o->quiet) std::printf("%s\n", text.c_str());
+    }
+};
+
+// --------------------------------------------------------------------------------- progress
+
+// The progress bar follows the block stream's byte-count hook while entries are compressed.
+// Coder output is all the hook reports, so an entry counts as done up to its original size.
+struct Progress {
+    bool on = false;
+    uint64_t total = 0;     // original bytes of every entry that goes through the compressor
+    uint64_t finished = 0;  // original bytes of the entries already compressed
+    uint64_t current = 0;   // coder bytes of the entry in hand
+    uint64_t current_size = 0;
+    int shown = -1;  // the percentage drawn last
+    std::string name;
+};
+Progress Bar;
+
+void DrawBar() {
+    const uint64_t in_hand = Bar.current < Bar.current_size ? Bar.current : Bar.current_size;
+    const int percent =
+        Bar.total ? static_cast<int>(100 * (Bar.finished + in_hand) / Bar.total) : 100;
+    if (percent == Bar.shown) return;
+    Bar.shown = percent;
+    const int width = 30;
+    const int filled = percent * width / 100;
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %-16s", filled, "##############################",
+                 width - filled, "", percent, Bar.name.c_str());
+    std::fflush(stderr);
+}
+
+void OnBytesWritten(uint32_t bytes) {
+    Bar.current += bytes;
+    DrawBar();
+}
+
+void BarStartEntry(const std::string& name, uint64_t size) {
+    if (!Bar.on) return;
+    Bar.name = name;
+    Bar.current = 0;
+    Bar.current_size = size;
+    Bar.shown = -1;
+    DrawBar();
+}
+
+void BarEndEntry() {
+    if (!Bar.on) return;
+    Bar.finished += Bar.current_size;
+    Bar.current = Bar.current_size = 0;
+}
+
+void BarClear() {
+    if (!Bar.on) return;
+    std::fprintf(stderr, "\r%*s\r", 60, "");
+    std::fflush(stderr);
+    StreamProgressHooks.byte_count_hook = nullptr;
+    Bar.on = false;
+}
+
+// ---------------------------------------------------------------------------------- helpers
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::error_code error;
+    const uint64_t size = fs::file_size(path, error);
+    if (error) return false;
+    bytes->resize(static_cast<size_t>(size));
+    return size == 0 || static_cast<bool>(in.read(reinterpret_cast<char*>(bytes->data()),
+                                                  static_cast<std::streamsize>(size)));
+}
+
+// The stub: --stub, else $SSPACK_STUB, else the installer built beside sspack (the same folder,
+// then the build tree's app/ folder), else for Windows the win64 build the host build was
+// configured with.
+std::string FindStub(const Options& o, std::vector<std::string>* tried) {
+    if (!o.stub.empty()) return o.stub;
+    const char* env = std::getenv("SSPACK_STUB");
+    if (env && *env) return env;
+    char self[1024];
+    const std::string name = o.host ? "ssinstaller" : "ssinstaller.exe";
+    std::vector<std::string> candidates;
+    if (PlatModuleFileName(self, sizeof self) > 0) {
+        const fs::path dir = fs::path(self).parent_path();
+        candidates.push_back((dir / name).string());
+        candidates.push_back((dir / ".." / ".." / "app" / name).lexically_normal().string());
+    }
+#ifdef SSPACK_WIN64_STUB
+    if (!o.host) candidates.push_back(SSPACK_WIN64_STUB);
+#endif
+    for (const std::string& c : candidates) {
+        tried->push_back(c);
+        std::error_code error;
+        if (fs::is_regular_file(c, error)) return c;
+    }
+    return "";
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+}
+
+// Removes the scratch files, and the output too unless the build succeeded.
+struct Cleanup {
+    std::vector<std::string> scratch;
+    std::string out;
+    bool keep_out = false;
+    ~Cleanup() {
+        std::error_code error;
+        for (const std::string& path : scratch)
+            fs::remove(path, error);
+        if (!keep_out && !out.empty()) fs::remove(out, error);
+    }
+};
+
+// ------------------------------------------------------------------------------------ build
+
+// One entry as it ended up in the installer.
+struct Written {
+    const PlannedEntry* entry;
+    DirectoryRecord record;
+    bool fell_back = false;  // compression would not have made it smaller
+};
+
+TransferFlags FlagsFor(const PlannedEntry& e, bool fall_back) {
+    if (e.scramble) return e.scramble;
+    if (fall_back || e.compress == CompressMode::kNo) return 0;
+    return Compress;
+}
+
+// Adds one entry to the open writer. An alias shares MOVIE's record.
+bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Reporter* r) {
+    if (e.alias_of_movie) {
+        if (AliasRecord(e.name.c_str(), "MOVIE")) return true;
+        r->Error("cannot add " + e.name + " as an alias of MOVIE");
+        return false;
+    }
+    std::vector<uint8_t> data;
+    if (e.is_info) {
+        data = plan.info_block;
+    } else if (!ReadFile(e.path, &data)) {
+        r->Error("cannot read '" + e.path + "' for " + e.name);
+        return false;
+    }
+    const TransferFlags flags = FlagsFor(e, fall_back);
+    if (flags & Compress) BarStartEntry(e.name, data.size());
+    const int ok =
+        AddEntryFromMemory(data.data(), static_cast<uint32_t>(data.size()), e.name.c_str(), flags);
+    if (flags & Compress) BarEndEntry();
+    if (!ok) r->Error("cannot write " + e.name + " into the scratch archive (disk full?)");
+    return ok != 0;
+}
+
+// Writes every entry of the plan into a new archive at `path`. `fall_back` marks the entries to
+// store although their mode asks for compression; `copy_from_reader` copies all other entries
+// unchanged from the open reader instead of compressing them again.
+bool WriteStage(const BuildPlan& plan, const std::string& path, const std::vector<bool>& fall_back,
+                bool copy_from_reader, Reporter* r) {
+    SetStickyErrorMode(1);
+    const FileHandle file = CreateArchive(path.c_str());
+    if (file == kInvalidFile) {
+        r->Error("cannot create the scratch file '" + path + "'");
+        return false;
+    }
+    bool ok = true;
+    for (size_t i = 0; i < plan.entries.size() && ok; ++i) {
+        const PlannedEntry& e = plan.entries[i];
+        if (copy_from_reader && !fall_back[i] && !e.alias_of_movie) {
+            ok = CopyEntry(e.name.c_str(), 0) != 0;
+            if (!ok) r->Error("cannot copy " + e.name + " into '" + path + "'");
+        } else {
+            ok = AddEntry(plan, e, fall_back[i], r);
+        }
+    }
+    CloseArchive(file);
+    if (ok && StickyError.latched) {
+        r->Error("cannot write the directory of '" + path + "'");
+        ok = false;
+    }
+    SetStickyErrorMode(0);
+    return ok;
+}
+
+std::vector<DirectoryRecord> ReaderRecords() {
+    std::vector<DirectoryRecord> records;
+    for (uint32_t i = 0; i < ReaderRecordCount(); ++i)
+        records.push_back(*ReaderRecord(i));
+    return records;
+}
+
+const DirectoryRecord* RecordNamed(const std::vector<DirectoryRecord>& records,
+                                   const std::string& name) {
+    for (const DirectoryRecord& record : records)
+        if (NameMatches(record.name, name.c_str())) return &record;
+    return nullptr;
+}
+
+// Writes the stub, then the stage archive's data, then its directory with every data_offset
+// moved by the stub's size and enciphered anew. `records` (in directory order, the first added
+// first) receives the moved records.
+bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const std::string& out,
+              std::vector<DirectoryRecord>* records, Reporter* r) {
+    if (OpenArchive(stage.c_str()) == kInvalidFile) {
+        r->Error("cannot read back the scratch archive '" + stage + "'");
+        return false;
+    }
+    *records = ReaderRecords();
+    const uint32_t count = static_cast<uint32_t>(records->size());
+    const uint64_t stage_size = PlatFileSize(ReaderHandle());
+    CloseArchive(ReaderHandle());
+    const uint64_t data_end = stage_size - uint64_t{count} * kRecordSize;
+    if (stub.size() + stage_size > 0xFFFFFFFFull) {
+        r->Error("the installer would be " + std::to_string(stub.size() + stage_size) +
+                 " bytes; archive offsets are 32-bit (at most 4 GiB - 1)");
+        return false;
+    }
+    std::ifstream in(stage, std::ios::binary);
+    std::ofstream sink(out, std::ios::binary | std::ios::trunc);
+    if (!in || !sink) {
+        r->Error("cannot create '" + out + "'");
+        return false;
+    }
+    sink.write(reinterpret_cast<const char*>(stub.data()),
+               static_cast<std::streamsize>(stub.size()));
+    std::vector<char> chunk(1 << 20);
+    for (uint64_t left = data_end; left > 0;) {
+        const size_t n = static_cast<size_t>(left < chunk.size() ? left : chunk.size());
+        if (!in.read(chunk.data(), static_cast<std::streamsize>(n))) break;
+        sink.write(chunk.data(), static_cast<std::streamsize>(n));
+        left -= n;
+    }
+    // The directory in file order: the record added last stands first.
+    std::vector<uint8_t> directory(uint64_t{count} * kRecordSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        DirectoryRecord& record = (*records)[i];
+        if (record.method != kMethodInline)
+            record.data_offset += static_cast<uint32_t>(stub.size());
+        std::memcpy(&directory[(count - 1 - i) * kRecordSize], &record, kRecordSize);
+    }
+    SetCipherKey(kDirectoryKey);
+    CipherBytes(directory.data(), static_cast<uint32_t>(directory.size()), 1);
+    sink.write(reinterpret_cast<const char*>(directory.data()),
+               static_cast<std::streamsize>(directory.size()));
+    sink.close();
+    if (!in || !sink) {
+        r->Error("cannot write '" + out + "' (disk full?)");
+        return false;
+    }
+    return true;
+}
+
+// Reopens the result: every entry must pass `sspack verify`, and INFO must read back as built.
+bool VerifyOutput(const Options& o, const BuildPlan& plan, Reporter* r) {
+    std::string file = o.out;
+    char* argv[] = {&file[0], nullptr};
+    const bool silent = o.quiet || o.json;
+    const int token = silent ? SilenceStdout() : -1;
+    const int verified = CmdVerify(1, argv);
+    if (silent) RestoreStdout(token);
+    if (verified != 0) {
+        r->Error("'" + o.out + "' does not verify");
+        return false;
+    }
+    std::vector<uint8_t> info(info::kBlockSize, 0);
+    bool same = OpenArchive(o.out.c_str()) != kInvalidFile &&
+                ReadEntryToMemory("INFO", info.data(), info::kBlockSize) && info == plan.info_block;
+    CloseArchive(ReaderHandle());
+    if (!same) {
+        r->Error("'" + o.out + "': INFO does not read back as it was built");
+        return false;
+    }
+    if (o.json) {
+        std::printf("{\"verified\": %s}\n", JsonText(o.out).c_str());
+    } else if (!o.quiet) {
+        std::printf("verified: every entry of %s reads back intact\n", o.out.c_str());
+    }
+    return true;
+}
+
+std::string MethodOf(const Written& w) {
+    if (w.entry->alias_of_movie) return "alias of MOVIE";
+    if (w.record.method != kMethodStored) return "compressed";
+    if (w.record.xor_key) {
+        char text[32];
+        std::snprintf(text, sizeof text, "stored, key 0x%02X", w.record.xor_key);
+        return text;
+    }
+    return w.fell_back ? "stored (compression would not make it smaller)" : "stored";
+}
+
+void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_t stub_size,
+                  uint64_t total) {
+    if (o.json) {
+        for (const Written& w : written) {
+            std::printf(
+                "{\"entry\": %s, \"source\": %s, \"original_size\": %u, \"stored_size\": %u, "
+                "\"data_offset\": %u, \"method\": \"%s\", \"key\": %u, \"alias\": %s, "
+                "\"fell_back_to_stored\": %s}\n",
+                JsonText(w.entry->name).c_str(),
+                JsonText(w.entry->is_info ? std::string("(INFO block)") : w.entry->path).c_str(),
+                w.record.original_size, w.record.stored_size, w.record.data_offset,
+                w.record.method == kMethodStored ? "stored" : "compressed", w.record.xor_key,
+                w.entry->alias_of_movie ? "true" : "false", w.fell_back ? "true" : "false");
+        }
+        std::printf("{\"result\": \"built\", \"output\": %s, \"size\": %" PRIu64
+                    ", \"stub_size\": %" PRIu64 ", \"records\": %zu}\n",
+                    JsonText(o.out).c_str(), total, stub_size, written.size());
+        return;
+    }
+    if (o.quiet) return;
+    std::printf("%-9s  %10s  %10s  %6s  %s\n", "ENTRY", "ORIGINAL", "STORED", "RATIO", "METHOD");
+    for (const Written& w : written) {
+        char ratio[16] = "-";
+        if (w.record.original_size && !w.entry->alias_of_movie)
+            std::snprintf(ratio, sizeof ratio, "%.0f%%",
+                          100.0 * w.record.stored_size / w.record.original_size);
+        std::printf("%-9s  %10s  %10s  %6s  %s\n", w.entry->name.c_str(),
+                    SizeText(w.record.original_size).c_str(),
+                    w.entry->alias_of_movie ? "-" : SizeText(w.record.stored_size).c_str(), ratio,
+                    MethodOf(w).c_str());
+    }
+    std::printf("built %s: %s (stub %s + payload %s, %zu records)\n", o.out.c_str(),
+                SizeText(total).c_str(), SizeText(stub_size).c_str(),
+                SizeText(total - stub_size).c_str(), written.size());
+}
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "sspack: build: %s\n", problem.c_str());
+    std::fprintf(stderr,
+                 "usage: sspack build MANIFEST -o OUT [--stub FILE | --host] [--strict] "
+                 "[--verify] [--json] [-q | -v]\n");
+    return kExitUsage;
+}
+
+bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "-o" || arg == "--stub") && i + 1 >= argc) {
+            *problem = arg + " needs a file";
+            return false;
+        }
+        if (arg == "-o") {
+            o->out = argv[++i];
+        } else if (arg == "--stub") {
+            o->stub = argv[++i];
+        } else if (arg == "--host") {
+            o->host = true;
+        } else if (arg == "--strict") {
+            o->strict = true;
+        } else if (arg == "--verify") {
+            o->verify = true;
+        } else if (arg == "--json") {
+            o->json = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            o->quiet = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            o->verbose = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            *problem = "unknown option '" + arg + "'";
+            return false;
+        } else if (o->manifest.empty()) {
+            o->manifest = arg;
+        } else {
+            *problem = "unexpected argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (o->manifest.empty())
+        *problem = "no manifest given";
+    else if (o->out.empty())
+        *problem = "no output file given (-o OUT)";
+    else if (o->quiet && o->verbose)
+        *problem = "-q and -v exclude each other";
+    return problem->empty();
+}
+
+// The stub, checked before anything is written.
+bool LoadStub(const Options& o, std::vector<uint8_t>* stub, Reporter* r) {
+    std::vector<std::string> tried;
+    const std::string path = FindStub(o, &tried);
+    if (path.empty()) {
+        std::string list;
+        for (const std::string& t : tried)
+            list += (list.empty() ? "" : ", ") + t;
+        r->Error(std::string("no installer stub found (looked for ") + list +
+                 "); give one with --stub FILE" + (o.host ? "" : ", or use --host"));
+        return false;
+    }
+    if (!ReadFile(path, stub) || stub->empty()) {
+        r->Error("cannot read the stub '" + path + "'");
+        return false;
+    }
+    r->Verbose("stub: " + path + " (" + std::to_string(stub->size()) + " bytes)");
+    if (OpenArchive(path.c_str()) != kInvalidFile) {
+        CloseArchive(ReaderHandle());
+        r->Diagnostic(path, 0, o.strict,
+                      "the stub already ends in a payload archive; it is kept as plain bytes");
+        if (o.strict) return false;
+    }
+    return true;
+}
+
+int Build(const Options& o, Reporter* r) {
+    Diagnostics d;
+    BuildPlan plan;
+    const bool loaded = LoadManifest(o.manifest, o.strict, &d, &plan);
+    for (const Diagnostic& item : d.items)
+        if (item.error || !o.quiet || o.json)
+            r->Diagnostic(o.manifest, item.line, item.error, item.message);
+    if (!loaded) return kExitUsage;
+    for (const std::string& input : plan.inputs)
+        if (SamePath(input, o.out)) {
+            r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
+            return kExitUsage;
+        }
+    std::vector<uint8_t> stub;
+    if (!LoadStub(o, &stub, r)) return kExitUsage;
+    uint64_t bound = stub.size() + uint64_t{kPayloadRecords} * kRecordSize;
+    for (const PlannedEntry& e : plan.entries)
+        bound += e.alias_of_movie ? 0 : e.size;
+    if (bound > 0xFFFFFFFFull) {
+        r->Error("the inputs add up to " + std::to_string(bound) +
+                 " bytes; an installer holds at most 4 GiB - 1 (32-bit offsets)");
+        return kExitUsage;
+    }
+
+    Cleanup cleanup;
+    const std::string stage_a = o.out + ".sspack-a";
+    const std::string stage_b = o.out + ".sspack-b";
+    const std::string part = o.out + ".sspack-part";
+    cleanup.scratch = {stage_a, stage_b, part};
+    cleanup.out = o.out;
+
+    Bar.on = StderrIsTerminal() && !o.quiet && !o.json;
+    for (const PlannedEntry& e : plan.entries)
+        if (!e.alias_of_movie && !e.scramble && e.compress != CompressMode::kNo)
+            Bar.total += e.size;
+    if (Bar.on) StreamProgressHooks.byte_count_hook = OnBytesWritten;
+
+    const size_t n = plan.entries.size();
+    r->Verbose("compressing " + std::to_string(n) + " entries into " + stage_a);
+    bool ok = WriteStage(plan, stage_a, std::vector<bool>(n, false), false, r);
+    BarClear();
+    if (!ok) return kExitIo;
+
+    // Entries whose compression did not pay are stored instead; the rest are copied as they are.
+    if (OpenArchive(stage_a.c_str()) == kInvalidFile) {
+        r->Error("cannot read back the scratch archive '" + stage_a + "'");
+        return kExitIo;
+    }
+    const std::vector<DirectoryRecord> stage_records = ReaderRecords();
+    std::vector<bool> fall_back(n, false);
+    bool any = false;
+    for (size_t i = 0; i < n; ++i) {
+        const PlannedEntry& e = plan.entries[i];
+        const DirectoryRecord* record = RecordNamed(stage_records, e.name);
+        if (e.compress == CompressMode::kAuto && !e.scramble && !e.alias_of_movie && record &&
+            record->method != kMethodStored && record->stored_size >= record->original_size) {
+            fall_back[i] = true;
+            any = true;
+        }
+    }
+    std::string final_stage = stage_a;
+    if (any) {
+        r->Verbose("storing the entries that compression did not make smaller");
+        ok = WriteStage(plan, stage_b, fall_back, true, r);
+        final_stage = stage_b;
+    }
+    CloseArchive(ReaderHandle());
+    if (!ok) return kExitIo;
+
+    std::vector<DirectoryRecord> records;
+    if (!JoinStub(stub, final_stage, part, &records, r)) return kExitIo;
+    std::error_code error;
+    fs::remove(o.out, error);
+    fs::rename(part, o.out, error);
+    if (error) {
+        r->Error("cannot rename '" + part + "' to '" + o.out + "': " + error.message());
+        return kExitIo;
+    }
+    if (o.verify && !VerifyOutput(o, plan, r)) return kExitIo;
+
+    std::vector<Written> written;
+    for (size_t i = 0; i < n; ++i) {
+        const DirectoryRecord* record = RecordNamed(records, plan.entries[i].name);
+        if (record) written.push_back({&plan.entries[i], *record, fall_back[i]});
+    }
+    const uint64_t total = fs::file_size(o.out, error);
+    PrintSummary(o, written, stub.size(), total);
+    cleanup.keep_out = true;
+    return kExitBuilt;
+}
+
+}  // namespace
+
+int CmdBuild(int argc, char** argv) {
+    Options o;
+    std::string problem;
+    if (!ParseOptions(argc, argv, &o, &problem)) return Usage(problem);
+    Reporter r{&o};
+    const int code = Build(o, &r);
+    if (code != kExitBuilt && o.json)
+        std::printf("{\"result\": \"failed\", \"exit_code\": %d}\n", code);
+    return code;
+}

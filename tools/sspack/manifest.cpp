@@ -1,0 +1,700 @@
+// Reading and checking the manifest. The text is first split into (section, key, value, line)
+// items; the checks then work on those, so each message can name the line it is about.
+#include "tools/sspack/manifest.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tools/sspack/codepage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One `Key=Value` line.
+struct Item {
+    std::string section;  // lower case
+    std::string key;      // lower case
+    std::string shown;    // "[Section] Key" as written, for messages
+    std::string value;
+    int line = 0;
+};
+
+// The keys of the manifest; `repeatable` keys form ordered lists.
+struct KnownKey {
+    const char* section;
+    const char* key;
+    bool repeatable;
+};
+const KnownKey kKnownKeys[] = {
+    {"installer", "name", false},
+    {"installer", "codepage", false},
+    {"installer", "encoding", false},
+    {"installer", "followup", false},
+    {"installer", "showprogress", false},
+    {"installer", "keepcurrentsaver", false},
+    {"installer", "documentpath", false},
+    {"installer", "template", false},
+    {"texts", "question", false},
+    {"texts", "success", false},
+    {"texts", "failure", false},
+    {"texts", "progress", false},
+    {"texts", "yes", false},
+    {"texts", "no", false},
+    {"alternative", "codepage", false},
+    {"alternative", "name", false},
+    {"alternative", "question", false},
+    {"alternative", "success", false},
+    {"alternative", "failure", false},
+    {"alternative", "progress", false},
+    {"files", "saver", false},
+    {"files", "stub", false},
+    {"files", "movie", false},
+    {"files", "zett", false},
+    {"files", "kmdl", false},
+    {"files", "previewb", false},
+    {"files", "previewf", false},
+    {"files", "document", false},
+    {"files", "additional", true},
+};
+
+// The files of [Files] in payload order around INFO and the additional files.
+struct FileKey {
+    const char* key;  // as shown
+    const char* entry;
+    bool required;
+};
+const FileKey kFileKeys[] = {
+    {"Saver", "SAVER", true}, {"Stub", "STUB", true},          {"Movie", "MOVIE", true},
+    {"Info", "INFO", false},  {"PreviewB", "PREVIEWB", false}, {"PreviewF", "PREVIEWF", false},
+    {"Zett", "ZETT", true},   {"Kmdl", "KMDL", true},          {"Document", "LESMI", false},
+};
+
+const char* const kTextKeys[info::kTextCount] = {"Question", "Success", "Failure", "Progress"};
+
+constexpr uint32_t kDefaultEncoding = 1252;
+// The installer extracts the document into the temporary folder; the folder, a backslash and
+// the name share 256 bytes, so a long name leaves no room for the folder.
+constexpr size_t kMaxDocumentNameBytes = 120;
+// The block stream takes a signed 32-bit input size, and every offset is 32 bits.
+constexpr uint64_t kMaxEntryBytes = 0x7FFFFFFF;
+constexpr uint64_t kMaxArchiveBytes = 0xFFFFFFFF;
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    const size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos) return "";
+    const size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+const KnownKey* FindKnown(const std::string& section, const std::string& key) {
+    for (const KnownKey& k : kKnownKeys)
+        if (section == k.section && key == k.key) return &k;
+    return nullptr;
+}
+
+bool IsOptionKey(const std::string& section, const std::string& key) {
+    if (section != "files") return false;
+    const size_t dot = key.find('.');
+    return dot != std::string::npos && dot > 0;
+}
+
+// Splits the text into items; malformed lines, unknown keys and repeated keys are reported.
+std::vector<Item> ParseItems(const std::string& text, Diagnostics* d) {
+    std::vector<Item> items;
+    std::map<std::string, int> seen;  // "section/key" -> first line
+    std::istringstream in(text);
+    std::string raw, section, section_shown;
+    int line = 0;
+    bool section_known = true;
+    while (std::getline(in, raw)) {
+        ++line;
+        if (line == 1 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
+        const std::string s = Trim(raw);
+        if (s.empty() || s[0] == ';' || s[0] == '#') continue;
+        if (s[0] == '[') {
+            if (s.back() != ']') {
+                d->Error(line, "a section header must end with ']'");
+                continue;
+            }
+            section_shown = Trim(s.substr(1, s.size() - 2));
+            section = Lower(section_shown);
+            section_known = section == "installer" || section == "texts" ||
+                            section == "alternative" || section == "files";
+            if (!section_known)
+                d->Error(line, "unknown section [" + section_shown +
+                                   "] (known: Installer, Texts, Alternative, Files)");
+            continue;
+        }
+        const size_t eq = s.find('=');
+        if (eq == std::string::npos) {
+            d->Error(line, "expected Key=Value, a [Section] or a ; comment");
+            continue;
+        }
+        Item item;
+        const std::string key_shown = Trim(s.substr(0, eq));
+        item.key = Lower(key_shown);
+        item.section = section;
+        item.shown = "[" + section_shown + "] " + key_shown;
+        item.value = Trim(s.substr(eq + 1));
+        if (item.value.size() >= 2 && item.value.front() == '"' && item.value.back() == '"')
+            item.value = item.value.substr(1, item.value.size() - 2);
+        item.line = line;
+        if (section.empty()) {
+            d->Error(line, key_shown + " stands before any [Section]");
+            continue;
+        }
+        if (!section_known) continue;
+        const KnownKey* known = FindKnown(section, item.key);
+        if (!known && !IsOptionKey(section, item.key)) {
+            d->Error(line, "unknown key " + item.shown);
+            continue;
+        }
+        if (!known || !known->repeatable) {
+            const std::string id = section + "/" + item.key;
+            auto first = seen.find(id);
+            if (first != seen.end()) {
+                d->Error(line, item.shown + " is given twice (first on line " +
+                                   std::to_string(first->second) + ")");
+                continue;
+            }
+            seen[id] = line;
+        }
+        items.push_back(item);
+    }
+    return items;
+}
+
+const Item* Find(const std::vector<Item>& items, const char* section, const std::string& key) {
+    const std::string k = Lower(key);
+    for (const Item& item : items)
+        if (item.section == section && item.key == k) return &item;
+    return nullptr;
+}
+
+// A number in decimal or 0x hex; false when the text is not one or exceeds `max`.
+bool ParseNumber(const std::string& text, uint32_t max, uint32_t* value) {
+    if (text.empty()) return false;
+    size_t i = 0;
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else {
+            return false;
+        }
+        v = v * base + digit;
+        if (v > max) return false;
+    }
+    *value = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool ParseBool(const Item* item, bool fallback, Diagnostics* d) {
+    if (!item) return fallback;
+    const std::string v = Lower(item->value);
+    if (v == "yes" || v == "true" || v == "1" || v == "on") return true;
+    if (v == "no" || v == "false" || v == "0" || v == "off") return false;
+    d->Error(item->line, item->shown + " must be yes or no, not '" + item->value + "'");
+    return fallback;
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+    std::string base = Lower(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "clock$")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// Why `name` cannot be a Windows file name, or "".
+std::string FileNameProblem(const std::string& name) {
+    if (name.empty()) return "is empty";
+    if (name == "." || name == "..") return "is '" + name + "'";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "holds a control character";
+        if (std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
+            return std::string("holds '") + static_cast<char>(c) +
+                   "', which Windows file names cannot";
+    }
+    if (name.back() == '.' || name.back() == ' ') return "ends in a dot or a space";
+    if (IsReservedDeviceName(name)) return "is a device name on Windows";
+    return "";
+}
+
+// State shared by the checks of one manifest.
+struct Loader {
+    const std::vector<Item>& items;
+    Diagnostics* d;
+    bool strict;
+    fs::path dir;  // the manifest's folder
+    BuildPlan* plan;
+    uint32_t encoding = kDefaultEncoding;  // code page of the main texts
+
+    void Warn(int line, const std::string& message) {
+        if (strict) {
+            d->Error(line, message + " (an error with --strict)");
+        } else {
+            d->Warning(line, message);
+        }
+    }
+
+    // Encodes one text; reports a character that does not fit and a text over `max` bytes.
+    bool Encode(const Item& item, uint32_t code_page, uint32_t max, const char* what,
+                std::string* out) {
+        std::string problem;
+        if (!EncodeText(item.value, code_page, out, &problem)) {
+            d->Error(item.line, item.shown + ": " + problem);
+            return false;
+        }
+        if (out->size() > max) {
+            d->Error(item.line, item.shown + " is " + std::to_string(out->size()) +
+                                    " bytes in code page " + std::to_string(code_page) +
+                                    "; the installer keeps at most " + std::to_string(max) +
+                                    " bytes for " + what);
+            return false;
+        }
+        return true;
+    }
+
+    uint32_t CodePageOf(const char* section, const char* key, uint32_t fallback, bool zero_ok) {
+        const Item* item = Find(items, section, key);
+        if (!item) return fallback;
+        uint32_t cp = 0;
+        if (!ParseNumber(item->value, 0xFFFF, &cp) || (cp == 0 && !zero_ok) ||
+            (cp != 0 && !KnownCodePage(cp))) {
+            d->Error(item->line, item->shown + " '" + item->value +
+                                     "' is not a Windows ANSI code page (874, 932, 936, 949, "
+                                     "950, 1250 to 1258" +
+                                     (zero_ok ? ", or 0)" : ")"));
+            return fallback;
+        }
+        return cp;
+    }
+
+    void CheckName(const Item& item, uint32_t code_page, std::string* out) {
+        const std::string problem = FileNameProblem(item.value);
+        if (!problem.empty()) {
+            d->Error(item.line,
+                     item.shown + " " + problem + "; it names the screen saver file (NAME.scr)");
+            return;
+        }
+        Encode(item, code_page, info::kMaxNameBytes, "a name", out);
+    }
+
+    void Installer();
+    void Texts(uint32_t code_page);
+    void Alternative();
+    void Document();
+    void Template();
+    void Files();
+    void Limits();
+    bool CheckFile(const Item& item, PlannedEntry* entry);
+    void EntryOptions(PlannedEntry* entry, bool has_file);
+};
+
+void Loader::Installer() {
+    InfoFields& f = plan->fields;
+    const uint32_t code_page = CodePageOf("installer", "CodePage", 0, true);
+    f.code_page = code_page;
+    encoding = CodePageOf("installer", "Encoding", kDefaultEncoding, false);
+    const Item* encoding_item = Find(items, "installer", "Encoding");
+    if (code_page != 0) {
+        if (encoding_item && encoding != code_page)
+            d->Error(encoding_item->line, encoding_item->shown +
+                                              " applies only with CodePage=0; the texts are "
+                                              "written in code page " +
+                                              std::to_string(code_page));
+        encoding = code_page;
+    }
+    const Item* name = Find(items, "installer", "Name");
+    if (name) {
+        CheckName(*name, encoding, &f.name);
+    } else {
+        d->Error(0, "[Installer] Name= is missing: the screen saver needs a name");
+    }
+    const Item* follow = Find(items, "installer", "FollowUp");
+    if (follow) {
+        const std::string v = Lower(follow->value);
+        if (v == "none") {
+            f.follow_up = 0;
+        } else if (v == "display-settings") {
+            f.follow_up = 1;
+        } else if (v == "start") {
+            f.follow_up = 2;
+        } else if (v == "open-document") {
+            f.follow_up = 3;
+        } else {
+            d->Error(follow->line, follow->shown + " '" + follow->value +
+                                       "' is not one of none, display-settings, start, "
+                                       "open-document");
+        }
+    }
+    f.show_progress = ParseBool(Find(items, "installer", "ShowProgress"), true, d) ? 1 : 0;
+    f.keep_current_saver = ParseBool(Find(items, "installer", "KeepCurrentSaver"), false, d);
+    Texts(encoding);
+    Alternative();
+    Document();
+    Template();
+}
+
+void Loader::Texts(uint32_t code_page) {
+    InfoFields& f = plan->fields;
+    for (int i = 0; i < info::kTextCount; ++i) {
+        const Item* item = Find(items, "texts", kTextKeys[i]);
+        if (!item) continue;
+        f.text_given[i] = Encode(*item, code_page, info::kMaxTextBytes, "a text", &f.texts[i]);
+    }
+    // The installer shows its own Yes and No unless the custom-labels flag is set.
+    const Item* yes = Find(items, "texts", "Yes");
+    const Item* no = Find(items, "texts", "No");
+    f.yes_label = "Yes";
+    f.no_label = "No";
+    bool ok = true;
+    if (yes) ok = Encode(*yes, code_page, info::kMaxLabelBytes, "a label", &f.yes_label) && ok;
+    if (no) ok = Encode(*no, code_page, info::kMaxLabelBytes, "a label", &f.no_label) && ok;
+    f.custom_labels = ok && (f.yes_label != "Yes" || f.no_label != "No") ? 1 : 0;
+    const Item* progress = Find(items, "texts", "Progress");
+    const Item* show = Find(items, "installer", "ShowProgress");
+    if (f.show_progress && !progress && show)
+        Warn(show->line, "[Installer] ShowProgress=yes has no effect without [Texts] Progress=");
+}
+
+void Loader::Alternative() {
+    InfoFields& f = plan->fields;
+    const uint32_t alt_cp = CodePageOf("alternative", "CodePage", kDefaultEncoding, false);
+    const Item* alt_name = Find(items, "alternative", "Name");
+    if (f.code_page == 0) {
+        for (const Item& item : items)
+            if (item.section == "alternative") {
+                Warn(item.line, item.shown +
+                                    " is never used: with [Installer] CodePage=0 the "
+                                    "installer shows the main texts everywhere");
+                break;
+            }
+        return;
+    }
+    for (int i = 0; i < info::kTextCount; ++i) {
+        const Item* item = Find(items, "alternative", kTextKeys[i]);
+        if (!item) continue;
+        f.alt_given[i] = Encode(*item, alt_cp, info::kMaxTextBytes, "a text", &f.alt_texts[i]);
+    }
+    // On a system with another code page the installer takes the alternative name whether or
+    // not it is empty, so it must always be there.
+    if (alt_name) {
+        CheckName(*alt_name, alt_cp, &f.alt_name);
+        return;
+    }
+    const Item* name = Find(items, "installer", "Name");
+    std::string problem;
+    if (name && FileNameProblem(name->value).empty() &&
+        !EncodeText(name->value, alt_cp, &f.alt_name, &problem)) {
+        d->Error(name->line, "[Alternative] Name= is missing and " + name->shown + ": " + problem +
+                                 "; give the name for systems with another code page");
+    }
+}
+
+void Loader::Document() {
+    InfoFields& f = plan->fields;
+    const Item* path = Find(items, "installer", "DocumentPath");
+    const Item* file = Find(items, "files", "Document");
+    const Item* follow = Find(items, "installer", "FollowUp");
+    std::string value;
+    int line = 0;
+    std::string shown;
+    if (path) {
+        value = path->value;
+        line = path->line;
+        shown = path->shown;
+    } else if (file) {
+        value = fs::path(file->value).filename().string();
+        line = file->line;
+        shown = file->shown;
+    }
+    if (f.follow_up == 3 && !file)
+        d->Error(follow->line,
+                 follow->shown + "=open-document needs the document: [Files] Document=");
+    if (file && f.follow_up != 3)
+        Warn(file->line, file->shown +
+                             " is carried but never opened: the installer opens it "
+                             "only with [Installer] FollowUp=open-document");
+    if (value.empty()) return;
+    const size_t slash = value.find_last_of('\\');
+    const std::string leaf = slash == std::string::npos ? value : value.substr(slash + 1);
+    std::string problem = FileNameProblem(leaf);
+    if (problem.empty() && leaf.size() > kMaxDocumentNameBytes)
+        problem = "is longer than " + std::to_string(kMaxDocumentNameBytes) +
+                  " bytes, which leaves the temporary folder too little room";
+    if (!problem.empty()) {
+        d->Error(line, shown + ": the document's file name '" + leaf + "' " + problem +
+                           "; the installer would not open it");
+        return;
+    }
+    Item encoded{"installer", "documentpath", shown, value, line};
+    Encode(encoded, encoding, info::kDocumentPathSize - 1, "the document path", &f.document_path);
+}
+
+void Loader::Template() {
+    plan->info_block.assign(info::kBlockSize, 0);
+    const Item* item = Find(items, "installer", "Template");
+    if (!item) return;
+    const fs::path path = dir / fs::path(item->value);
+    std::ifstream in(path, std::ios::binary);
+    std::error_code error;
+    if (!in || !fs::is_regular_file(path, error)) {
+        d->Error(item->line, item->shown + ": cannot read '" + path.string() + "'");
+        return;
+    }
+    const uint64_t size = fs::file_size(path, error);
+    if (error || size > info::kBlockSize) {
+        d->Error(item->line, item->shown + ": '" + path.string() + "' is " + std::to_string(size) +
+                                 " bytes; an INFO block has " + std::to_string(info::kBlockSize));
+        return;
+    }
+    in.read(reinterpret_cast<char*>(plan->info_block.data()), static_cast<std::streamsize>(size));
+    plan->inputs.push_back(path.string());
+}
+
+bool Loader::CheckFile(const Item& item, PlannedEntry* entry) {
+    const fs::path path = dir / fs::path(item.value);
+    entry->path = path.string();
+    entry->line = item.line;
+    std::error_code error;
+    if (item.value.empty()) {
+        d->Error(item.line, item.shown + " names no file");
+        return false;
+    }
+    if (!fs::exists(path, error)) {
+        d->Error(item.line, item.shown + ": '" + path.string() + "' does not exist");
+        return false;
+    }
+    if (!fs::is_regular_file(path, error)) {
+        d->Error(item.line, item.shown + ": '" + path.string() + "' is not a file");
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    char probe;
+    if (!in || (fs::file_size(path, error) > 0 && !in.read(&probe, 1))) {
+        d->Error(item.line, item.shown + ": '" + path.string() + "' cannot be read");
+        return false;
+    }
+    entry->size = fs::file_size(path, error);
+    if (entry->size > kMaxEntryBytes) {
+        d->Error(item.line, item.shown + ": '" + path.string() + "' is " +
+                                std::to_string(entry->size) +
+                                " bytes; an entry holds at most 2 GiB - 1");
+        return false;
+    }
+    plan->inputs.push_back(path.string());
+    return true;
+}
+
+// Reads `<Key>.Compress` and `<Key>.Scramble` for one entry.
+void Loader::EntryOptions(PlannedEntry* entry, bool has_file) {
+    const Item* compress = Find(items, "files", entry->key + ".Compress");
+    const Item* scramble = Find(items, "files", entry->key + ".Scramble");
+    for (const Item* option : {compress, scramble}) {
+        if (option && !has_file) {
+            d->Error(option->line,
+                     option->shown + " is given but [Files] " + entry->key +
+                         (entry->alias_of_movie ? " shares MOVIE's data" : " names no file"));
+            return;
+        }
+    }
+    if (compress) {
+        const std::string v = Lower(compress->value);
+        if (v == "auto") {
+            entry->compress = CompressMode::kAuto;
+        } else if (v == "yes") {
+            entry->compress = CompressMode::kYes;
+        } else if (v == "no") {
+            entry->compress = CompressMode::kNo;
+        } else {
+            d->Error(compress->line,
+                     compress->shown + " must be auto, yes or no, not '" + compress->value + "'");
+        }
+    }
+    if (scramble) {
+        uint32_t key = 0;
+        if (!ParseNumber(scramble->value, 255, &key)) {
+            d->Error(scramble->line, scramble->shown +
+                                         " must be a key byte from 0 to 255 (or "
+                                         "0x00 to 0xFF), not '" +
+                                         scramble->value + "'");
+        } else if (key != 0 && entry->compress == CompressMode::kYes) {
+            // A compressed entry keeps key 0: no reader applies a key to a block stream.
+            d->Error(scramble->line, scramble->shown + " cannot be combined with " + entry->key +
+                                         ".Compress=yes: a scrambled entry is "
+                                         "stored");
+        } else {
+            entry->scramble = static_cast<uint8_t>(key);
+        }
+    }
+}
+
+void Loader::Files() {
+    for (const FileKey& fk : kFileKeys) {
+        PlannedEntry entry;
+        entry.name = fk.entry;
+        entry.key = fk.key;
+        if (std::string(fk.key) == "Info") {
+            entry.is_info = true;
+            entry.size = info::kBlockSize;
+            EntryOptions(&entry, true);
+            plan->entries.push_back(entry);
+            continue;
+        }
+        const Item* item = Find(items, "files", fk.key);
+        if (!item) {
+            if (fk.required)
+                d->Error(0, std::string("[Files] ") + fk.key +
+                                "= is missing: the installer "
+                                "cannot build the screen saver "
+                                "without " +
+                                fk.entry);
+            EntryOptions(&entry, false);
+            continue;
+        }
+        if (entry.name == "PREVIEWF" && Lower(item->value) == "movie") {
+            entry.alias_of_movie = true;
+            entry.line = item->line;
+            EntryOptions(&entry, false);
+            plan->entries.push_back(entry);
+            continue;
+        }
+        const bool ok = CheckFile(*item, &entry);
+        EntryOptions(&entry, true);
+        if (ok) plan->entries.push_back(entry);
+    }
+    size_t k = 0;
+    for (const Item& item : items) {
+        if (item.section != "files" || item.key != "additional") continue;
+        PlannedEntry entry;
+        entry.name = AdditionalEntryName(k);
+        entry.key = "Additional" + std::to_string(k + 1);
+        ++k;
+        const bool ok = CheckFile(item, &entry);
+        EntryOptions(&entry, true);
+        if (ok) plan->entries.push_back(entry);
+    }
+    // Options for additional files that do not exist.
+    for (const Item& item : items) {
+        if (!IsOptionKey(item.section, item.key)) continue;
+        const std::string base = item.key.substr(0, item.key.find('.'));
+        const std::string option = item.key.substr(item.key.find('.') + 1);
+        bool known = option == "compress" || option == "scramble";
+        bool base_known = false;
+        for (const FileKey& fk : kFileKeys)
+            base_known = base_known || base == Lower(fk.key);
+        for (size_t i = 1; i <= k; ++i)
+            base_known = base_known || base == "additional" + std::to_string(i);
+        if (!known || !base_known)
+            d->Error(item.line, "unknown key " + item.shown +
+                                    (known ? " (no such file in [Files])"
+                                           : " (options are .Compress and .Scramble)"));
+    }
+}
+
+void Loader::Limits() {
+    const std::vector<PlannedEntry>& entries = plan->entries;
+    for (const PlannedEntry& e : entries)
+        if (e.name.size() > 16)
+            d->Error(e.line, "entry name " + e.name + " is longer than 16 characters");
+    if (entries.size() > kPayloadRecords) {
+        const PlannedEntry& first = entries[kPayloadRecords];
+        d->Error(first.line, "[Files] " + first.key + " would be record " +
+                                 std::to_string(kPayloadRecords + 1) + " (" + first.name +
+                                 "); a payload archive holds at most " +
+                                 std::to_string(kPayloadRecords) + " records");
+    }
+    // The screen saver file receives the fixed entries and the previews first; the installer
+    // ends the series of additional files quietly when its directory is full.
+    uint32_t previews = 0;
+    std::vector<const PlannedEntry*> additional;
+    for (const PlannedEntry& e : entries) {
+        if (e.name == "PREVIEWB" || e.name == "PREVIEWF") ++previews;
+        if (e.name.compare(0, 5, "ADDTL") == 0) additional.push_back(&e);
+    }
+    const uint32_t room = kPayloadRecords - kFixedScreenSaverEntries - previews;
+    if (additional.size() > room) {
+        const PlannedEntry& first = *additional[room];
+        Warn(first.line, "[Files] " + first.key + " (" + first.name +
+                             ") and every later "
+                             "additional file would be dropped: the screen saver file takes at "
+                             "most " +
+                             std::to_string(room) + " additional files here (" +
+                             std::to_string(kPayloadRecords) + " records, " +
+                             std::to_string(kFixedScreenSaverEntries + previews) +
+                             " taken by the fixed entries and previews)");
+    }
+}
+
+}  // namespace
+
+bool Diagnostics::HasErrors() const {
+    for (const Diagnostic& item : items)
+        if (item.error) return true;
+    return false;
+}
+
+std::string AdditionalEntryName(size_t k) {
+    if (k == 0) return "ADDTL";
+    std::string number = std::to_string(k);
+    if (number.size() < 2) number = "0" + number;
+    return "ADDTL" + number;
+}
+
+std::string FollowUpWord(uint32_t action) {
+    switch (action) {
+        case 0:
+            return "none";
+        case 1:
+            return "display-settings";
+        case 2:
+            return "start";
+        case 3:
+            return "open-document";
+        default:
+            return "";
+    }
+}
+
+bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPlan* plan) {
+    d->file = path;
+    *plan = BuildPlan();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        d->Error(0, "cannot read the manifest");
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::vector<Item> items = ParseItems(text.str(), d);
+    plan->inputs.push_back(path);
+    Loader loader{items, d, strict, fs::path(path).parent_path(), plan};
+    loader.Installer();
+    loader.Files();
+    loader.Limits();
+    EncodeInfoBlock(plan->fields, plan->info_block.data());
+    return !d->HasErrors();
+}

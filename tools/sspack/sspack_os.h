@@ -1,0 +1,22 @@
+// The few services of sspack that differ between Linux and Windows; one implementation file is
+// chosen by CMake (os_posix.cpp or os_win32.cpp).
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+// Converts UTF-8 text to the ANSI code page `code_page`. False when the text is not valid UTF-8,
+// the code page is unknown, or a character has no exact equivalent (no best-fit substitutes).
+bool Utf8ToCodePage(const std::string& utf8, uint32_t code_page, std::string* out);
+
+// Converts text in the ANSI code page `code_page` to UTF-8. False when a byte sequence has no
+// meaning in that code page.
+bool CodePageToUtf8(const std::string& bytes, uint32_t code_page, std::string* out);
+
+// Whether standard error is a terminal (the progress bar is drawn only there).
+bool StderrIsTerminal();
+
+// Sends standard output to the null device until RestoreStdout; returns a token for it.
+int SilenceStdout();
+void RestoreStdout(int token);
