@@ -1,0 +1,71 @@
+// Calls of the follow-up actions over the Windows API: starting programs, the file associations
+// of the registry, environment references, removal at restart, and the file mapping through
+// which WinInit.Ini is edited in place.
+#include <windows.h>
+
+#include "platform/launch.h"
+
+static HANDLE ToHandle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+static HKEY ToHkey(PlatKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
+
+uint32_t PlatWinExec(const char* command_line, uint32_t show) {
+    return WinExec(command_line, show);
+}
+
+uint32_t PlatExpandEnvironmentStrings(const char* source, char* buffer, uint32_t size) {
+    return ExpandEnvironmentStringsA(source, buffer, size);
+}
+
+int PlatMoveFileEx(const char* from, const char* to, uint32_t flags) {
+    return MoveFileExA(from, to, flags) != 0;
+}
+
+long PlatRegOpenKey(PlatKey root, const char* subkey, PlatKey* key) {
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyA(ToHkey(root), subkey, &opened);
+    if (result == ERROR_SUCCESS) *key = reinterpret_cast<PlatKey>(opened);
+    return result;
+}
+
+long PlatRegQueryValue(PlatKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
+    // DWORD is a 32-bit unsigned long on Windows, a different type from uint32_t.
+    DWORD value_type = 0;
+    DWORD value_size = size ? *size : 0;
+    LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, type ? &value_type : nullptr,
+                                   static_cast<BYTE*>(data), size ? &value_size : nullptr);
+    if (type) *type = value_type;
+    if (size) *size = value_size;
+    return result;
+}
+
+FileHandle PlatOpenReadWriteAlways(const char* path) {
+    return reinterpret_cast<FileHandle>(
+        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+intptr_t PlatCreateFileMapping(FileHandle file, uint32_t maximum_size) {
+    return reinterpret_cast<intptr_t>(
+        CreateFileMappingA(ToHandle(file), nullptr, PAGE_READWRITE, 0, maximum_size, nullptr));
+}
+
+uint8_t* PlatMapViewOfFile(intptr_t mapping) {
+    return static_cast<uint8_t*>(MapViewOfFile(ToHandle(mapping), FILE_MAP_WRITE, 0, 0, 0));
+}
+
+int PlatUnmapViewOfFile(uint8_t* view) {
+    return UnmapViewOfFile(view) != 0;
+}
+
+void PlatCloseMapping(intptr_t mapping) {
+    if (mapping != 0) CloseHandle(ToHandle(mapping));
+}
+
+int PlatSetEndOfFile(FileHandle file) {
+    return SetEndOfFile(ToHandle(file)) != 0;
+}
