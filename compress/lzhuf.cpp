@@ -1,0 +1,545 @@
+// LZHUF coder: LZSS matching over a 4,096-byte ring with binary search trees, and adaptive
+// Huffman coding of literals and match lengths. The bit stream is fixed by the streams already in
+// the field: every choice below (search order, tie-breaks, model updates and rebuilds) decides
+// output bits and must not change. The speed comes from doing the same work in fewer steps:
+// wide compares that skip a prefix known to match, a 64-bit bit window, and run ends found by
+// a gallop instead of a scan.
+#include "compress/lzhuf.h"
+
+#include <string.h>
+
+#include "compress/block_stream.h"
+#include "compress/stream_bytes.h"
+
+namespace {
+
+constexpr int kRingSize = 4096;
+constexpr int kRingMask = kRingSize - 1;
+constexpr int kMaxMatch = 60;
+constexpr int kThreshold = 2;                      // matches longer than this are coded as matches
+constexpr int kRingStart = kRingSize - kMaxMatch;  // first position of the input: 4,036
+constexpr int kNil = kRingSize;                    // null link of the match trees
+constexpr int kSymbols = 256 - kThreshold + kMaxMatch;  // 314: literals, then lengths 3..60
+constexpr int kNodes = 2 * kSymbols - 1;                // 627
+constexpr int kRoot = kNodes - 1;                       // 626
+constexpr uint32_t kMaxWeight = 0x8000;
+// Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
+// the ring's copy area, and whatever they find there is cut off at the 60th byte.
+constexpr int kRingPad = 8;
+
+struct DistanceCode {
+    uint8_t upper;   // upper 6 bits of the distance
+    uint8_t length;  // bits of the prefix code
+};
+
+}  // namespace
+
+// Module state, shared by encoder and decoder; it survives between runs.
+uint32_t target_size;                                       // expansion: original size, 0 to stop
+static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
+static int16_t left[kRingSize + 1];        // match trees: left child; [4,096] is null
+static int16_t up[kRingSize + 1];          // match trees: parent
+static int16_t right[kRingSize + 257];     // right child; [4,097 + b]: root of byte b
+static int16_t best_length;                // latest insertion: longest match found
+static int16_t best_distance;              // its distance minus 1
+static uint16_t weight[kNodes + 1];        // node weights, ascending; [627] sentinel
+static int16_t child[kNodes];              // left child, or 627 + symbol for a leaf
+static int16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
+static uint32_t put_bits;                  // pending output bits, at the top
+static uint32_t put_count;                 // how many, fewer than 8 between symbols
+static uint16_t get_bits;                  // buffered input bits, at the top
+static uint32_t get_count;                 // how many
+static uint32_t longest_code;              // longest code over 16 bits, latest encode
+static uint8_t EncodeLength[64];           // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];             // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];      // by the next 8 bits of the stream
+
+void ResetBitBuffers() {
+    put_bits = 0;
+    put_count = 0;
+    get_bits = 0;
+    get_count = 0;
+    target_size = 0;
+}
+
+void LzhufResetState() {
+    ResetBitBuffers();
+    memset(ring, 0, sizeof ring);
+    memset(left, 0, sizeof left);
+    memset(up, 0, sizeof up);
+    memset(right, 0, sizeof right);
+    memset(weight, 0, sizeof weight);
+    memset(child, 0, sizeof child);
+    memset(parent, 0, sizeof parent);
+    best_length = best_distance = 0;
+    longest_code = 0;
+}
+
+uint32_t LzhufLongestCode() {
+    return longest_code;
+}
+
+// The distance prefix code: 3 bits for upper value 0, then 4, 5, 6, 7 and 8 bits, each code
+// following the previous one in an 8-bit frame.
+static void BuildDistanceTables() {
+    if (EncodeLength[0] != 0) return;
+    uint32_t code = 0;
+    for (int u = 0; u < 64; ++u) {
+        const uint8_t length = u == 0 ? 3 : u < 4 ? 4 : u < 12 ? 5 : u < 24 ? 6 : u < 48 ? 7 : 8;
+        EncodeLength[u] = length;
+        EncodeCode[u] = static_cast<uint8_t>(code);
+        const uint32_t span = 1u << (8 - length);
+        for (uint32_t i = 0; i < span; ++i)
+            DecodeTable[code + i] = DistanceCode{static_cast<uint8_t>(u), length};
+        code += span;
+    }
+}
+
+// ---- Adaptive Huffman model ----
+
+static void InitModel() {
+    for (int s = 0; s < kSymbols; ++s) {
+        weight[s] = 1;
+        child[s] = static_cast<int16_t>(s + kNodes);
+        parent[s + kNodes] = static_cast<int16_t>(s);
+    }
+    for (int i = 0, j = kSymbols; j <= kRoot; i += 2, ++j) {
+        weight[j] = static_cast<uint16_t>(weight[i] + weight[i + 1]);
+        child[j] = static_cast<int16_t>(i);
+        parent[i] = parent[i + 1] = static_cast<int16_t>(j);
+    }
+    weight[kNodes] = 0xFFFF;
+    parent[kRoot] = 0;
+}
+
+// Halves every leaf weight and builds the tree again by pairing nodes in index order.
+static void RebuildModel() {
+    int j = 0;
+    for (int i = 0; i < kNodes; ++i) {
+        if (child[i] >= kNodes) {
+            weight[j] = static_cast<uint16_t>((weight[i] + 1) / 2);
+            child[j] = child[i];
+            ++j;
+        }
+    }
+    for (int i = 0, n = kSymbols; n < kNodes; i += 2, ++n) {
+        const uint32_t f = weight[i] + weight[i + 1];
+        weight[n] = static_cast<uint16_t>(f);
+        int k = n - 1;
+        while (f < weight[k])
+            --k;
+        ++k;  // after every node of equal weight
+        memmove(&weight[k + 1], &weight[k], (n - k) * sizeof weight[0]);
+        memmove(&child[k + 1], &child[k], (n - k) * sizeof child[0]);
+        weight[k] = static_cast<uint16_t>(f);
+        child[k] = static_cast<int16_t>(i);
+    }
+    for (int i = 0; i < kNodes; ++i) {
+        const int k = child[i];
+        parent[k] = static_cast<int16_t>(i);
+        if (k < kNodes) parent[k + 1] = static_cast<int16_t>(i);
+    }
+}
+
+// The last node, from c + 1 on, whose weight is below k. Weights ascend, so the run of equal
+// weights that ends there can be long (all unused symbols weigh 1): look a few nodes ahead,
+// then gallop and bisect.
+static inline int LastBelow(int c, uint32_t k) {
+    int l = c + 1;
+    if (k <= weight[l + 1]) return l;
+    if (k <= weight[l + 2]) return l + 1;
+    if (k <= weight[l + 3]) return l + 2;
+    int lo = l + 3;  // weight[lo] < k
+    int step = 4;
+    int hi = lo + step;
+    while (hi < kNodes && k > weight[hi]) {
+        lo = hi;
+        step <<= 1;
+        hi = lo + step;
+    }
+    if (hi > kNodes) hi = kNodes;  // weight[kNodes] is the sentinel, above every k
+    while (hi - lo > 1) {
+        const int mid = (lo + hi) >> 1;
+        if (k > weight[mid]) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+static inline void UpdateModel(int s) {
+    if (weight[kRoot] == kMaxWeight) RebuildModel();
+    int c = parent[s + kNodes];
+    do {
+        const uint32_t k = ++weight[c];
+        if (k > weight[c + 1]) {
+            const int l = LastBelow(c, k);
+            weight[c] = weight[l];
+            weight[l] = static_cast<uint16_t>(k);
+            const int i = child[c];
+            parent[i] = static_cast<int16_t>(l);
+            if (i < kNodes) parent[i + 1] = static_cast<int16_t>(l);
+            const int j = child[l];
+            child[l] = static_cast<int16_t>(i);
+            parent[j] = static_cast<int16_t>(c);
+            if (j < kNodes) parent[j + 1] = static_cast<int16_t>(c);
+            child[c] = static_cast<int16_t>(j);
+            c = l;
+        }
+        c = parent[c];
+    } while (c != 0);
+}
+
+// ---- Encoder ----
+
+// Appends the top n bits of `code` (n <= 25) to the output, most significant first.
+static inline void PutCode(uint32_t n, uint32_t code) {
+    put_bits |= code >> put_count;
+    put_count += n;
+    while (put_count >= 8) {
+        StreamPutByte(put_bits >> 24);
+        put_bits <<= 8;
+        put_count -= 8;
+    }
+}
+
+static inline void EncodeSymbol(int s) {
+    // A code is one bit per level from the leaf up. The tree keeps its nodes sorted by weight,
+    // so a leaf at depth d needs a root weight of at least the (d + 1)th Fibonacci number; with
+    // the root below 0x8000 no code is longer than 23 bits, and 32 bits hold any of them.
+    uint32_t code = 0;
+    uint32_t n = 0;
+    int node = parent[s + kNodes];
+    do {
+        code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
+        ++n;
+        node = parent[node];
+    } while (node != kRoot);
+    if (n <= 16) {
+        PutCode(n, code);
+    } else {
+        if (n > longest_code) longest_code = n;
+        PutCode(16, code & 0xFFFF0000u);
+        PutCode(n - 16, code << 16);
+    }
+    UpdateModel(s);
+}
+
+static inline void EncodeDistance(uint32_t d) {
+    const uint32_t u = d >> 6;
+    const uint32_t length = EncodeLength[u];
+    PutCode(length + 6,
+            (static_cast<uint32_t>(EncodeCode[u]) << 24) | ((d & 0x3F) << (26 - length)));
+}
+
+static void FlushBits() {
+    if (put_count > 0) StreamPutByte(put_bits >> 24);
+    put_bits = 0;
+    put_count = 0;
+}
+
+static inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch when
+// they agree up to it.
+static inline int MatchEnd(const uint8_t* a, const uint8_t* b, int from) {
+    int i = from;
+    for (;;) {
+        const uint64_t x = Load64(a + i) ^ Load64(b + i);
+        if (x != 0) {
+            i += __builtin_ctzll(x) >> 3;
+            return i < kMaxMatch ? i : kMaxMatch;
+        }
+        i += 8;
+        if (i >= kMaxMatch) return kMaxMatch;
+    }
+}
+
+// Adds the string at r to the tree of its first byte, leaving the longest match met on the way
+// (the nearest of equal ones) in best_length and best_distance. Every string in the subtree
+// being descended lies between the nearest smaller and larger nodes passed, so it shares at
+// least the shorter of their common prefixes with the key: comparing starts there.
+static inline void InsertPosition(int r) {
+    const uint8_t* key = ring + r;
+    int p = kRingSize + 1 + key[0];
+    int cmp = 1;
+    right[r] = left[r] = kNil;
+    int best = 0;
+    int distance = best_distance;
+    int below = 1;  // common prefix with the nearest smaller node passed
+    int above = 1;  // common prefix with the nearest larger node passed
+    for (;;) {
+        if (cmp >= 0) {
+            if (right[p] == kNil) {
+                right[p] = static_cast<int16_t>(r);
+                up[r] = static_cast<int16_t>(p);
+                break;
+            }
+            p = right[p];
+        } else {
+            if (left[p] == kNil) {
+                left[p] = static_cast<int16_t>(r);
+                up[r] = static_cast<int16_t>(p);
+                break;
+            }
+            p = left[p];
+        }
+        const int i = MatchEnd(key, ring + p, below < above ? below : above);
+        if (i < kMaxMatch) {
+            cmp = key[i] - ring[p + i];
+            if (cmp > 0) {
+                below = i;
+            } else {
+                above = i;
+            }
+        } else {
+            cmp = 0;
+        }
+        if (i > kThreshold) {
+            const int d = ((r - p) & kRingMask) - 1;
+            if (i > best) {
+                distance = d;
+                best = i;
+                if (i >= kMaxMatch) {
+                    // Equal strings: r takes p's place in the tree.
+                    up[r] = up[p];
+                    left[r] = left[p];
+                    right[r] = right[p];
+                    up[left[p]] = static_cast<int16_t>(r);
+                    up[right[p]] = static_cast<int16_t>(r);
+                    if (right[up[p]] == p) {
+                        right[up[p]] = static_cast<int16_t>(r);
+                    } else {
+                        left[up[p]] = static_cast<int16_t>(r);
+                    }
+                    up[p] = kNil;
+                    break;
+                }
+            } else if (i == best && d < distance) {
+                distance = d;
+            }
+        }
+    }
+    best_length = static_cast<int16_t>(best);
+    best_distance = static_cast<int16_t>(distance);
+}
+
+static inline void DeletePosition(int p) {
+    if (up[p] == kNil) return;
+    int q;
+    if (right[p] == kNil) {
+        q = left[p];
+    } else if (left[p] == kNil) {
+        q = right[p];
+    } else {
+        q = left[p];
+        if (right[q] != kNil) {
+            do {
+                q = right[q];
+            } while (right[q] != kNil);
+            right[up[q]] = left[q];
+            up[left[q]] = up[q];
+            left[q] = left[p];
+            up[left[p]] = static_cast<int16_t>(q);
+        }
+        right[q] = right[p];
+        up[right[p]] = static_cast<int16_t>(q);
+    }
+    up[q] = up[p];
+    if (right[up[p]] == p) {
+        right[up[p]] = static_cast<int16_t>(q);
+    } else {
+        left[up[p]] = static_cast<int16_t>(q);
+    }
+    up[p] = kNil;
+}
+
+void LzhufEncode() {
+    const int32_t size = WriteOriginalSize();
+    if (size == 0) return;
+    BuildDistanceTables();
+    longest_code = 0;
+    InitModel();
+    for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
+        right[i] = kNil;
+    for (int i = 0; i < kRingSize; ++i)
+        up[i] = kNil;
+    memset(ring, ' ', kRingStart);
+    int s = 0;
+    int r = kRingStart;
+    int len = 0;
+    int c;
+    while (len < kMaxMatch && (c = StreamGetByte()) >= 0) {
+        ring[r + len] = static_cast<uint8_t>(c);
+        ++len;
+    }
+    for (int i = 1; i <= kMaxMatch; ++i)
+        InsertPosition(r - i);
+    InsertPosition(r);
+    while (len > 0) {
+        if (best_length > len) best_length = static_cast<int16_t>(len);
+        if (best_length <= kThreshold) {
+            best_length = 1;
+            EncodeSymbol(ring[r]);
+        } else {
+            EncodeSymbol(255 - kThreshold + best_length);
+            EncodeDistance(static_cast<uint32_t>(best_distance));
+        }
+        const int last = best_length;
+        int i = 0;
+        while (i < last && (c = StreamGetByte()) >= 0) {
+            DeletePosition(s);
+            ring[s] = static_cast<uint8_t>(c);
+            if (s < kMaxMatch - 1) ring[s + kRingSize] = static_cast<uint8_t>(c);
+            s = (s + 1) & kRingMask;
+            r = (r + 1) & kRingMask;
+            InsertPosition(r);
+            ++i;
+        }
+        while (i < last) {
+            ++i;
+            DeletePosition(s);
+            s = (s + 1) & kRingMask;
+            r = (r + 1) & kRingMask;
+            if (--len != 0) InsertPosition(r);
+        }
+    }
+    FlushBits();
+}
+
+// ---- Decoder ----
+
+// Bit input exactly as a 16-bit window topped up a byte at a time before every read: used where
+// a unit boundary is near, because there the moment of every byte request decides what the
+// block stream does (read, check, end).
+static inline void FillWindow() {
+    while (get_count <= 8) {
+        int b = StreamGetByte();
+        if (b < 0) b = 0;
+        get_bits = static_cast<uint16_t>(get_bits | (b << (8 - get_count)));
+        get_count += 8;
+    }
+}
+
+static inline uint32_t ReadBit() {
+    FillWindow();
+    const uint32_t bit = get_bits >> 15;
+    get_bits = static_cast<uint16_t>(get_bits << 1);
+    --get_count;
+    return bit;
+}
+
+static inline uint32_t ReadByte() {
+    FillWindow();
+    const uint32_t byte = get_bits >> 8;
+    get_bits = static_cast<uint16_t>(get_bits << 8);
+    get_count -= 8;
+    return byte;
+}
+
+static int DecodeSymbolByBytes(uint32_t* distance) {
+    int c = child[kRoot];
+    while (c < kNodes)
+        c = child[c + ReadBit()];
+    const int s = c - kNodes;
+    UpdateModel(s);
+    if (s >= 256) {
+        uint32_t i = ReadByte();
+        const DistanceCode code = DecodeTable[i];
+        for (int n = code.length - 2; n > 0; --n)
+            i = (i << 1) + ReadBit();
+        *distance = (static_cast<uint32_t>(code.upper) << 6) | (i & 0x3F);
+    }
+    return s;
+}
+
+static inline uint64_t LoadBigEndian64(const uint8_t* p) {
+    return __builtin_bswap64(Load64(p));
+}
+
+// The same decoding from a 64-bit view of the next bytes of the unit, for when at least 8 of
+// them can be served. Afterwards the window and the stream stand exactly where byte-wise reads
+// would have left them: a symbol ends on a one-bit read, before which the window held at least
+// 9 bits, so the bytes requested are the fewest that gave it that.
+static inline int DecodeSymbolInUnit(uint32_t* distance) {
+    const uint32_t held = get_count;
+    const uint64_t bits =
+        (static_cast<uint64_t>(get_bits) << 48) | (LoadBigEndian64(StreamReadPtr) >> held);
+    uint32_t used = 0;
+    int c = child[kRoot];
+    do {
+        c = child[c + static_cast<int>((bits << used) >> 63)];
+        ++used;
+    } while (c < kNodes);
+    const int s = c - kNodes;
+    UpdateModel(s);
+    if (s >= 256) {
+        const uint64_t rest = bits << used;
+        const DistanceCode code = DecodeTable[rest >> 56];
+        const uint32_t length = code.length + 6u;
+        *distance = (static_cast<uint32_t>(code.upper) << 6) |
+                    static_cast<uint32_t>((rest >> (64 - length)) & 0x3F);
+        used += length;
+    }
+    const int32_t short_by = static_cast<int32_t>(used + 8 - held);
+    const uint32_t requested = short_by > 0 ? (static_cast<uint32_t>(short_by) + 7) >> 3 : 0;
+    get_count = held + 8 * requested - used;
+    get_bits = static_cast<uint16_t>(((bits << used) >> 48) & (0xFFFF0000u >> get_count));
+    StreamReadPtr += requested;
+    StreamCountTicks(requested);
+    return s;
+}
+
+// Writes n bytes (n < 1,024) copied from the ring at `from` to the output and the ring.
+static inline uint32_t EmitMatch(uint32_t from, uint32_t n, uint32_t r) {
+    if (static_cast<uint32_t>(StreamWriteEnd - StreamWritePtr) > n) {
+        uint8_t* out = StreamWritePtr;
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint8_t b = ring[(from + k) & kRingMask];
+            out[k] = b;
+            ring[r] = b;
+            r = (r + 1) & kRingMask;
+        }
+        StreamWritePtr = out + n;
+        StreamCountTicks(n);
+        return r;
+    }
+    for (uint32_t k = 0; k < n; ++k) {
+        const uint8_t b = ring[(from + k) & kRingMask];
+        StreamPutByte(b);
+        ring[r] = b;
+        r = (r + 1) & kRingMask;
+    }
+    return r;
+}
+
+void LzhufDecode() {
+    target_size = static_cast<uint32_t>(ReadOriginalSize());
+    if (target_size == 0) return;
+    BuildDistanceTables();
+    InitModel();
+    memset(ring, ' ', kRingStart);
+    uint32_t r = kRingStart;
+    uint32_t count = 0;
+    while (count < target_size) {
+        uint32_t distance = 0;
+        const int c = StreamReadEnd - StreamReadPtr >= 8 ? DecodeSymbolInUnit(&distance)
+                                                         : DecodeSymbolByBytes(&distance);
+        if (c < 256) {
+            StreamPutByte(static_cast<uint32_t>(c));
+            ring[r] = static_cast<uint8_t>(c);
+            r = (r + 1) & kRingMask;
+            ++count;
+        } else {
+            const uint32_t n = static_cast<uint32_t>(c) - (255 - kThreshold);
+            count += n;
+            r = EmitMatch((r - distance - 1) & kRingMask, n, r);
+        }
+    }
+}

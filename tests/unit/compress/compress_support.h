@@ -1,0 +1,39 @@
+// Helpers for the coder and block stream tests: a generated corpus and one-call runs of the
+// drivers over memory and files.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/unit/compress/reference_coder.h"
+
+enum CorpusKind { kText, kExecutable, kRandom, kZeros, kImage };
+const char* CorpusName(CorpusKind kind);
+// `size` bytes of the kind, the same on every call (fixed seeds; the executable is this test
+// program, repeated when it is shorter).
+Bytes Corpus(CorpusKind kind, size_t size);
+
+// The whole block stream that the reference coder gives for `input`.
+Bytes ReferenceStream(const Bytes& input);
+
+// CompressStream from memory into memory, from a cleared coder state. `ok` gets the result.
+Bytes CompressInMemory(const Bytes& input, uint8_t key = 0, int* ok = nullptr);
+
+struct Expansion {
+    int ok;
+    Bytes out;         // what the sink received, by its bound
+    uint32_t written;  // StreamBytesWritten
+};
+// ExpandStream from exactly `stream` in memory into a memory sink of `capacity` bytes; fails the
+// test when anything past the capacity was touched.
+Expansion ExpandInMemory(const Bytes& stream, uint32_t capacity);
+Expansion ExpandInMemory(const Bytes& stream);  // capacity: the size stated in block 1
+
+// The same through files of the host platform layer.
+int CompressFile(const std::string& in, const std::string& out, int32_t size);
+Expansion ExpandFile(const std::string& in, const std::string& out);
+
+// The coder output inside a stream (block payloads from block 2 on, joined).
+Bytes CoderOutput(const Bytes& stream);
