@@ -29,8 +29,7 @@ static HINSTANCE Instance() {
     return reinterpret_cast<HINSTANCE>(PlatGetInstance());
 }
 
-// Messages sent while RegisterClassExA has not yet returned, or to a class registered without
-// a procedure, still get the default handling.
+// A class registered without a procedure still gets the default handling.
 static LRESULT CALLBACK WindowTrampoline(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (g_window_proc == nullptr) return DefWindowProcA(window, message, wparam, lparam);
     return g_window_proc(FromHwnd(window), message, wparam, lparam);
@@ -48,7 +47,7 @@ int PlatRegisterClass(const char* class_name, uint32_t class_style, PlatWindowPr
     window_class.cbWndExtra = 0;
     window_class.hInstance = instance;
     window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(icon_id));
-    window_class.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(background));
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = class_name;
