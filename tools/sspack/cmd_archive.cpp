@@ -1,0 +1,435 @@
+// sspack list, verify and extract: read any payload archive (an installer, a .scr file or a bare
+// archive) through the installer's own reader, transfer engine and extraction.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "archive/extract.h"
+#include "archive/format.h"
+#include "archive/reader.h"
+#include "archive/transfer.h"
+#include "platform/files.h"
+#include "tools/sspack/commands.h"
+
+namespace {
+
+#ifdef _WIN32
+const char* const kNullDevice = "NUL";
+#else
+const char* const kNullDevice = "/dev/null";
+#endif
+
+struct Options {
+    std::string file;
+    std::vector<std::string> names;
+    std::string out_dir;
+    bool json = false;
+    bool has_out = false;
+};
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "sspack: %s\n", message.c_str());
+    return 1;
+}
+
+// Parses FILE, optional NAMEs, "-o DIR" and "--json". Returns false after reporting an error.
+bool ParseOptions(const char* command, int argc, char** argv, bool names_allowed, bool out_allowed,
+                  Options* options) {
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--json") {
+            options->json = true;
+        } else if (out_allowed && arg == "-o") {
+            if (i + 1 >= argc) {
+                Fail(std::string(command) + ": -o needs a folder");
+                return false;
+            }
+            options->out_dir = argv[++i];
+            options->has_out = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            Fail(std::string(command) + ": unknown option '" + arg + "'");
+            return false;
+        } else if (options->file.empty()) {
+            options->file = arg;
+        } else if (names_allowed) {
+            options->names.push_back(arg);
+        } else {
+            Fail(std::string(command) + ": unexpected argument '" + arg + "'");
+            return false;
+        }
+    }
+    if (options->file.empty()) {
+        Fail(std::string(command) + ": no archive file given");
+        return false;
+    }
+    if (out_allowed && !options->has_out) {
+        Fail(std::string(command) + ": no output folder given (-o DIR)");
+        return false;
+    }
+    return true;
+}
+
+// Opens the archive as the reader; reports why it failed.
+bool OpenOrReport(const std::string& file) {
+    if (OpenArchive(file.c_str()) != kInvalidFile) return true;
+    switch (ArchiveOpenStage) {
+        case 1:
+            Fail(file + ": cannot open the file");
+            break;
+        case 2:
+            Fail(file + ": cannot read the directory at the end of the file");
+            break;
+        default:
+            Fail(file + ": no payload archive directory found at the end of the file");
+            break;
+    }
+    return false;
+}
+
+std::string RecordName(const DirectoryRecord& record) {
+    return std::string(record.name, strnlen(record.name, kNameSize));
+}
+
+bool IsInline(const DirectoryRecord& record) {
+    return record.method == kMethodInline;
+}
+
+// Inline length as the reader serves it: out-of-range bytes count as 0.
+uint32_t InlineLength(const DirectoryRecord& record) {
+    const int8_t length = static_cast<int8_t>(record.count_or_length);
+    return (length < 0 || length > 16) ? 0 : static_cast<uint32_t>(length);
+}
+
+std::string MethodText(const DirectoryRecord& record) {
+    if (record.method == kMethodStored) return "stored";
+    if (IsInline(record)) return "inline";
+    if (record.method == kMethodCompressed) return "compressed";
+    char text[32];
+    std::snprintf(text, sizeof text, "compressed(%u)", record.method);
+    return text;
+}
+
+std::string Readable(uint64_t bytes) {
+    char text[32];
+    if (bytes < 1024) {
+        std::snprintf(text, sizeof text, "%" PRIu64 " B", bytes);
+    } else if (bytes < 1024 * 1024) {
+        std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
+    } else if (bytes < 1024ull * 1024 * 1024) {
+        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024));
+    } else {
+        std::snprintf(text, sizeof text, "%.2f GiB", bytes / (1024.0 * 1024 * 1024));
+    }
+    return text;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Names shown to people: control bytes become '?', so a hostile name cannot drive the terminal.
+std::string Printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
+std::vector<DirectoryRecord> Records() {
+    std::vector<DirectoryRecord> records;
+    for (uint32_t i = 0; i < ReaderRecordCount(); ++i)
+        records.push_back(*ReaderRecord(i));
+    return records;
+}
+
+// ---------------------------------------------------------------------------------------- list
+
+void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records) {
+    std::printf("{\"file\": %s, \"records\": [", JsonString(file).c_str());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const DirectoryRecord& r = records[i];
+        std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"method\": \"%s\", \"method_byte\": %u",
+                    i ? "," : "", i, JsonString(RecordName(r)).c_str(),
+                    IsInline(r) ? "inline" : (r.method == kMethodStored ? "stored" : "compressed"),
+                    r.method);
+        if (IsInline(r)) {
+            std::printf(", \"inline\": true, \"length\": %u}", InlineLength(r));
+            continue;
+        }
+        std::printf(
+            ", \"inline\": false, \"key\": %u, \"stored_size\": %u, \"original_size\": %u, "
+            "\"data_offset\": %u, \"marker_offset\": %d, \"ratio\": ",
+            r.xor_key, r.stored_size, r.original_size, r.data_offset, r.marker_offset);
+        if (r.original_size == 0) {
+            std::printf("null}");
+        } else {
+            std::printf("%.4f}", static_cast<double>(r.stored_size) / r.original_size);
+        }
+    }
+    std::printf("\n]}\n");
+}
+
+void PrintListTable(const std::string& file, const std::vector<DirectoryRecord>& records) {
+    std::printf("%s: %zu record%s\n", file.c_str(), records.size(), records.size() == 1 ? "" : "s");
+    std::printf("%3s  %-16s  %-10s  %4s  %10s  %10s  %10s  %10s  %6s\n", "#", "NAME", "METHOD",
+                "KEY", "STORED", "ORIGINAL", "OFFSET", "MARKER", "RATIO");
+    for (size_t i = 0; i < records.size(); ++i) {
+        const DirectoryRecord& r = records[i];
+        const std::string name = Printable(RecordName(r));
+        if (IsInline(r)) {
+            std::printf("%3zu  %-16s  %-10s  %4s  %10s  %10s  %10s  %10s  %6s\n", i, name.c_str(),
+                        "inline", "-", "-", Readable(InlineLength(r)).c_str(), "-", "-", "-");
+            continue;
+        }
+        char key[8], marker[16], ratio[16];
+        std::snprintf(key, sizeof key, "0x%02X", r.xor_key);
+        if (r.marker_offset == -1) {
+            std::snprintf(marker, sizeof marker, "-");
+        } else {
+            std::snprintf(marker, sizeof marker, "%d", r.marker_offset);
+        }
+        if (r.original_size == 0) {
+            std::snprintf(ratio, sizeof ratio, "-");
+        } else {
+            std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * r.stored_size / r.original_size);
+        }
+        std::printf("%3zu  %-16s  %-10s  %4s  %10s  %10s  %10u  %10s  %6s\n", i, name.c_str(),
+                    MethodText(r).c_str(), key, Readable(r.stored_size).c_str(),
+                    Readable(r.original_size).c_str(), r.data_offset, marker, ratio);
+    }
+}
+
+// -------------------------------------------------------------------------------------- verify
+
+// Reads a stored entry's bytes through the platform layer; a short read is damage.
+bool ReadsInFull(const DirectoryRecord& r) {
+    if (!PlatSeek(ReaderHandle(), r.data_offset)) return false;
+    std::vector<uint8_t> chunk(kChunkSize);
+    uint32_t left = r.stored_size;
+    while (left != 0) {
+        const uint32_t size = left < kChunkSize ? left : kChunkSize;
+        if (PlatRead(ReaderHandle(), chunk.data(), size) != size) return false;
+        left -= size;
+    }
+    return true;
+}
+
+// Expands a compressed entry into the null device, so any size verifies in fixed memory.
+std::string CheckExpansion(const DirectoryRecord& r) {
+    const FileHandle sink = PlatCreateWrite(kNullDevice);
+    if (sink == kInvalidFile) return std::string("cannot open ") + kNullDevice;
+    uint32_t count = 0;
+    int ok = PlatSeek(ReaderHandle(), r.data_offset) &&
+             TransferEntryData(ReaderHandle(), sink, &count, Decompress);
+    PlatClose(sink);
+    if (!ok) return "block stream damaged (a block failed its check or the data end early)";
+    if (count != r.original_size)
+        return "expands to " + std::to_string(count) + " bytes, the record says " +
+               std::to_string(r.original_size);
+    return "";
+}
+
+// The damage of one record, or "" when it is sound.
+std::string CheckRecord(const DirectoryRecord& r, uint64_t data_end) {
+    if (r.record_size != kRecordSize || r.magic != kDirectoryMagic)
+        return "record damaged (size or magic wrong)";
+    if (IsInline(r)) {
+        const int8_t length = static_cast<int8_t>(r.count_or_length);
+        if (length < 0 || length > 16) return "inline length " + std::to_string(length);
+        return "";
+    }
+    if (static_cast<uint64_t>(r.data_offset) + r.stored_size > data_end)
+        return "data run past the start of the directory";
+    if (r.method == kMethodStored) {
+        if (r.stored_size != r.original_size) return "stored size differs from original size";
+        if (!ReadsInFull(r)) return "data cannot be read in full";
+        return "";
+    }
+    return CheckExpansion(r);
+}
+
+// ------------------------------------------------------------------------------------- extract
+
+bool IsReservedDeviceName(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$"};
+    for (const char* reserved : kReserved)
+        if (base == reserved) return true;
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+        base[3] >= '0' && base[3] <= '9')
+        return true;
+    return false;
+}
+
+// Why an entry name cannot be a file name inside the output folder, or "" when it can. The
+// rules hold on every system, so an archive extracts the same everywhere.
+std::string UnsafeNameReason(const std::string& name) {
+    if (name.empty()) return "is empty";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "holds a control character";
+        if (std::strchr("/\\:*?\"<>|", c)) return "holds a path or reserved character";
+    }
+    if (name.find("..") != std::string::npos) return "holds \"..\"";
+    if (name == ".") return "is \".\"";
+    if (name.back() == '.' || name.back() == ' ') return "ends in a dot or a space";
+    if (IsReservedDeviceName(name)) return "is a device name";
+    return "";
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Every name that decides a lookup, once, in directory order: a later record of the same name
+// is shadowed and cannot be read by name.
+std::vector<std::string> AllEntryNames() {
+    std::vector<std::string> names;
+    for (const DirectoryRecord& r : Records()) {
+        const std::string name = RecordName(r);
+        bool seen = false;
+        for (const std::string& n : names)
+            seen = seen || SameNameIgnoringCase(n, name);
+        if (!seen) names.push_back(name);
+    }
+    return names;
+}
+
+// Bytes the extracted file must hold.
+uint64_t ContentSize(const DirectoryRecord& r) {
+    return IsInline(r) ? InlineLength(r) : r.original_size;
+}
+
+}  // namespace
+
+int CmdList(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions("list", argc, argv, false, false, &options)) return 1;
+    if (!OpenOrReport(options.file)) return 1;
+    const std::vector<DirectoryRecord> records = Records();
+    CloseArchive(ReaderHandle());
+    if (options.json) {
+        PrintListJson(options.file, records);
+    } else {
+        PrintListTable(options.file, records);
+    }
+    return 0;
+}
+
+int CmdVerify(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions("verify", argc, argv, false, false, &options)) return 1;
+    if (!OpenOrReport(options.file)) return 1;
+    const std::vector<DirectoryRecord> records = Records();
+    const uint64_t data_end =
+        static_cast<uint64_t>(PlatFileSize(ReaderHandle())) - records.size() * kRecordSize;
+    if (options.json)
+        std::printf("{\"file\": %s, \"entries\": [", JsonString(options.file).c_str());
+    std::string damage;
+    size_t i = 0;
+    for (; i < records.size() && damage.empty(); ++i) {
+        const DirectoryRecord& r = records[i];
+        damage = CheckRecord(r, data_end);
+        const std::string name = RecordName(r);
+        if (options.json) {
+            std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"ok\": %s", i ? "," : "", i,
+                        JsonString(name).c_str(), damage.empty() ? "true" : "false");
+            if (!damage.empty()) std::printf(", \"damage\": %s", JsonString(damage).c_str());
+            std::printf("}");
+        } else {
+            std::printf("%3zu  %-16s  %-10s  %10s  %s\n", i, Printable(name).c_str(),
+                        MethodText(r).c_str(), Readable(ContentSize(r)).c_str(),
+                        damage.empty() ? "ok" : "DAMAGED");
+        }
+    }
+    CloseArchive(ReaderHandle());
+    if (options.json) std::printf("\n], \"ok\": %s}\n", damage.empty() ? "true" : "false");
+    if (!damage.empty()) {
+        return Fail(options.file + ": entry '" + Printable(RecordName(records[i - 1])) +
+                    "': " + damage);
+    }
+    if (!options.json)
+        std::printf("%s: %zu entr%s verified\n", options.file.c_str(), records.size(),
+                    records.size() == 1 ? "y" : "ies");
+    return 0;
+}
+
+int CmdExtract(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions("extract", argc, argv, true, true, &options)) return 1;
+    if (!OpenOrReport(options.file)) return 1;
+    std::vector<std::string> names = options.names.empty() ? AllEntryNames() : options.names;
+    // Every name is checked before anything is written, so a refused archive leaves no files.
+    std::vector<DirectoryRecord> chosen;
+    for (std::string& name : names) {
+        const DirectoryRecord* r = FindRecord(name.c_str(), kClassNormal | kClassInline);
+        if (!r) {
+            CloseArchive(ReaderHandle());
+            return Fail(options.file + ": no entry named '" + Printable(name) + "'");
+        }
+        name = RecordName(*r);  // the file takes the entry's own spelling
+        const std::string reason = UnsafeNameReason(name);
+        if (!reason.empty()) {
+            CloseArchive(ReaderHandle());
+            return Fail(options.file + ": entry '" + Printable(name) + "' " + reason +
+                        "; refusing to use it as a file name");
+        }
+        chosen.push_back(*r);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options.out_dir, error);
+    if (error) {
+        CloseArchive(ReaderHandle());
+        return Fail(options.out_dir + ": cannot create the folder: " + error.message());
+    }
+    if (options.json)
+        std::printf("{\"file\": %s, \"extracted\": [", JsonString(options.file).c_str());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string path = options.out_dir + "/" + names[i];
+        const int ok = ExtractEntry(names[i].c_str(), path.c_str());
+        std::error_code size_error;
+        const uint64_t size = std::filesystem::file_size(path, size_error);
+        if (!ok || size_error || size != ContentSize(chosen[i])) {
+            CloseArchive(ReaderHandle());
+            if (options.json) std::printf("\n]}\n");
+            return Fail(
+                options.file + ": entry '" + names[i] + "': cannot extract to " + path +
+                (ok ? " (size differs from the record)" : " (damaged data or write error)"));
+        }
+        if (options.json) {
+            std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",
+                        JsonString(names[i]).c_str(), JsonString(path).c_str(), size);
+        } else {
+            std::printf("%-16s  %10s  -> %s\n", names[i].c_str(), Readable(size).c_str(),
+                        path.c_str());
+        }
+    }
+    CloseArchive(ReaderHandle());
+    if (options.json) std::printf("\n]}\n");
+    return 0;
+}
