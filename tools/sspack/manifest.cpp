@@ -407,8 +407,8 @@ void Loader::Alternative() {
     }
     const Item* name = Find(items, "installer", "Name");
     std::string problem;
-    if (name && FileNameProblem(name->value).empty() &&
-        !EncodeText(name->value, alt_cp, &f.alt_name, &problem)) {
+    // A name that failed its own checks has been reported already.
+    if (name && !f.name.empty() && !EncodeText(name->value, alt_cp, &f.alt_name, &problem)) {
         d->Error(name->line, "[Alternative] Name= is missing and " + name->shown + ": " + problem +
                                  "; give the name for systems with another code page");
     }
@@ -627,26 +627,8 @@ void Loader::Limits() {
                                  "); a payload archive holds at most " +
                                  std::to_string(kPayloadRecords) + " records");
     }
-    // The screen saver file receives the fixed entries and the previews first; the installer
-    // ends the series of additional files quietly when its directory is full.
-    uint32_t previews = 0;
-    std::vector<const PlannedEntry*> additional;
-    for (const PlannedEntry& e : entries) {
-        if (e.name == "PREVIEWB" || e.name == "PREVIEWF") ++previews;
-        if (e.name.compare(0, 5, "ADDTL") == 0) additional.push_back(&e);
-    }
-    const uint32_t room = kPayloadRecords - kFixedScreenSaverEntries - previews;
-    if (additional.size() > room) {
-        const PlannedEntry& first = *additional[room];
-        Warn(first.line, "[Files] " + first.key + " (" + first.name +
-                             ") and every later "
-                             "additional file would be dropped: the screen saver file takes at "
-                             "most " +
-                             std::to_string(room) + " additional files here (" +
-                             std::to_string(kPayloadRecords) + " records, " +
-                             std::to_string(kFixedScreenSaverEntries + previews) +
-                             " taken by the fixed entries and previews)");
-    }
+    // Every entry a screen saver file receives (INFO included) is also in the payload, so
+    // a payload within 32 records never makes the installer drop an additional file.
 }
 
 }  // namespace

@@ -49,9 +49,6 @@ struct BuildPlan {
 
 // The most records a payload archive's directory holds.
 constexpr uint32_t kPayloadRecords = 32;
-// Entries every screen saver file receives before the additional files: SAVER, STUB, MOVIE,
-// INFO, ZETT, KMDL (PREVIEWB and PREVIEWF come on top when present).
-constexpr uint32_t kFixedScreenSaverEntries = 6;
 
 // Reads and checks `path`. Every problem becomes one diagnostic naming its line; loading goes on
 // after an error so that one run reports them all. With `strict`, warnings count as errors.

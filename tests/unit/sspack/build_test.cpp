@@ -1,0 +1,360 @@
+// sspack build end to end: the bytes it writes, how the installer reads them, and what it leaves
+// behind.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/settings.h"
+#include "archive/extract.h"
+#include "archive/reader.h"
+#include "platform/host/host.h"
+#include "platform/host/host_shell.h"
+#include "tests/unit/sspack/sspack_helpers.h"
+#include "tools/sspack/info_layout.h"
+#include "tools/sspack/manifest.h"
+
+namespace {
+
+const char kFullFiles[] =
+    "Saver=saver.bin\nStub=stub.bin\nMovie=movie.bin\nZett=zett.bin\nKmdl=kmdl.bin\n"
+    "PreviewB=preview.bmp\nPreviewF=movie\nDocument=readme.txt\n"
+    "Additional=stars.txt\nAdditional=noise.dat\nAdditional=stars.txt\n"
+    "Additional3.Scramble=0x5A\nZett.Compress=yes\nKmdl.Compress=no\n";
+
+ManifestParts FullParts() {
+    ManifestParts p;
+    p.installer = "FollowUp=open-document\n";
+    p.texts += "Yes=Install\nNo=Not now\n";
+    p.alternative = "Question=Install it?\n";
+    p.files = kFullFiles;
+    return p;
+}
+
+std::string StubPath() {
+    return SSINSTALLER_PATH;
+}
+
+// The record of `name` in the archive at `path`, read with the installer's reader.
+DirectoryRecord RecordOf(const std::string& path, const char* name) {
+    DirectoryRecord record = {};
+    if (OpenArchive(path.c_str()) != kInvalidFile) {
+        const DirectoryRecord* found = FindRecord(name, kClassNormal);
+        if (found) record = *found;
+        CloseArchive(ReaderHandle());
+    }
+    return record;
+}
+
+TEST(SspackBuild, SameInputsGiveTheSameBytes) {
+    ScratchDir dir, elsewhere;
+    const std::string text = ManifestText(FullParts());
+    const RunResult a = BuildWithHostStub(WriteManifest(dir, text), dir.File("a.exe"), dir);
+    const RunResult b = BuildWithHostStub(dir.File("m.ini"), dir.File("b.exe"), dir);
+    // The same inputs in another folder, named differently on the command line.
+    const RunResult c =
+        BuildWithHostStub(WriteManifest(elsewhere, text), elsewhere.File("c.exe"), elsewhere);
+    ASSERT_EQ(a.exit_code, 0) << a.err;
+    ASSERT_EQ(b.exit_code, 0) << b.err;
+    ASSERT_EQ(c.exit_code, 0) << c.err;
+    const Bytes first = ReadWholeFile(dir.File("a.exe"));
+    EXPECT_EQ(first, ReadWholeFile(dir.File("b.exe")));
+    EXPECT_EQ(first, ReadWholeFile(elsewhere.File("c.exe")));
+    // Nothing but the output is left beside it.
+    EXPECT_FALSE(FileExists(dir.File("a.exe.sspack-a")));
+    EXPECT_FALSE(FileExists(dir.File("a.exe.sspack-b")));
+    EXPECT_FALSE(FileExists(dir.File("a.exe.sspack-part")));
+}
+
+TEST(SspackBuild, StubFirstThenEntriesThatExpandToTheirFiles) {
+    ScratchDir dir;
+    const std::string out = dir.File("out.exe");
+    const RunResult r = BuildWithHostStub(WriteManifest(dir, ManifestText(FullParts())), out, dir);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Bytes stub = ReadWholeFile(StubPath());
+    const Bytes built = ReadWholeFile(out);
+    ASSERT_GT(built.size(), stub.size());
+    EXPECT_TRUE(std::equal(stub.begin(), stub.end(), built.begin()));
+
+    struct Row {
+        const char* entry;
+        const char* file;
+    };
+    const Row rows[] = {
+        {"SAVER", "saver.bin"},      {"STUB", "stub.bin"},      {"MOVIE", "movie.bin"},
+        {"PREVIEWB", "preview.bmp"}, {"PREVIEWF", "movie.bin"}, {"ZETT", "zett.bin"},
+        {"KMDL", "kmdl.bin"},        {"LESMI", "readme.txt"},   {"ADDTL", "stars.txt"},
+        {"ADDTL01", "noise.dat"},    {"ADDTL02", "stars.txt"}};
+    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
+    EXPECT_EQ(ReaderRecordCount(), 12u);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entry);
+        const DirectoryRecord* record = FindRecord(row.entry, kClassNormal);
+        ASSERT_NE(record, nullptr);
+        // Offsets count from the start of the file, past the stub.
+        EXPECT_GE(record->data_offset, stub.size());
+        const std::string extracted = dir.File(std::string("x-") + row.entry);
+        ASSERT_EQ(ExtractEntry(row.entry, extracted.c_str()), 1);
+        EXPECT_EQ(ReadWholeFile(extracted), ReadWholeFile(dir.File(row.file)));
+    }
+    EXPECT_EQ(SameEntryData("PREVIEWF", "MOVIE"), 1);
+    CloseArchive(ReaderHandle());
+}
+
+TEST(SspackBuild, MethodPerEntry) {
+    ScratchDir dir;
+    const std::string out = dir.File("out.exe");
+    const RunResult r = BuildWithHostStub(WriteManifest(dir, ManifestText(FullParts())), out, dir);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    struct Row {
+        const char* tag;
+        const char* entry;
+        uint8_t method;
+        uint8_t key;
+        const char* summary;  // part of the entry's line in the summary
+    };
+    const Row rows[] = {
+        {"compressible data are compressed", "MOVIE", 1, 0, "compressed"},
+        {"incompressible data are stored", "ADDTL01", 0, 0,
+         "stored (compression would not make it smaller)"},
+        {"Compress=yes keeps a stream that does not pay", "ZETT", 1, 0, "compressed"},
+        {"Compress=no stores", "KMDL", 0, 0, "stored"},
+        {"Scramble stores XORed", "ADDTL02", 0, 0x5A, "stored, key 0x5A"},
+        {"INFO is compressed", "INFO", 1, 0, "compressed"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        const DirectoryRecord record = RecordOf(out, row.entry);
+        EXPECT_EQ(record.method, row.method);
+        EXPECT_EQ(record.xor_key, row.key);
+        if (row.method == 0) {
+            EXPECT_EQ(record.stored_size, record.original_size);
+        }
+        const int line = LineOf(r.out, std::string(row.entry) + " ");
+        ASSERT_GT(line, 0) << r.out;
+        std::string text = r.out;
+        for (int i = 1; i < line; ++i)
+            text = text.substr(text.find('\n') + 1);
+        text = text.substr(0, text.find('\n'));
+        EXPECT_NE(text.find(row.summary), std::string::npos) << text;
+    }
+    // The scrambled bytes in the file are the source XORed with the key.
+    const DirectoryRecord scrambled = RecordOf(out, "ADDTL02");
+    const Bytes built = ReadWholeFile(out);
+    const Bytes stars = ReadWholeFile(dir.File("stars.txt"));
+    ASSERT_EQ(scrambled.stored_size, stars.size());
+    for (size_t i = 0; i < stars.size(); ++i)
+        ASSERT_EQ(built[scrambled.data_offset + i], stars[i] ^ 0x5A) << i;
+}
+
+TEST(SspackBuild, InstallerReadsTheSettingsAsWritten) {
+    struct Row {
+        const char* tag;
+        uint32_t system_code_page;
+        const char* file_name;
+        const char* question;
+        const char* yes;
+    };
+    // The manifest's code page is 1250; another system code page switches to the alternatives.
+    const Row rows[] = {
+        {"same code page", 1250, "Minimal\xB3.scr", "Install Minimal?", "Install"},
+        {"other code page", 1252, "Minimal.scr", "Install it?", "Yes"},
+    };
+    ScratchDir dir;
+    ManifestParts parts = FullParts();
+    parts.code_page = "1250";
+    parts.name = "Minimal\xC5\x82";  // ł, 0xB3 in 1250
+    const std::string out = dir.File("out.exe");
+    const RunResult r = BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        HostReset();
+        HostSetModuleFileName(out);
+        HostSetACP(row.system_code_page);
+        ResetSettings();
+        LoadSettings();
+        EXPECT_STREQ(Settings.ScreenSaverFileName, row.file_name);
+        EXPECT_STREQ(Settings.question, row.question);
+        EXPECT_STREQ(Settings.completion_message, "Done.");
+        EXPECT_STREQ(Settings.failure_message, "Failed.");
+        EXPECT_STREQ(Settings.progress_text, "Installing...");
+        EXPECT_STREQ(Settings.yes_label, row.yes);
+        EXPECT_EQ(Settings.FollowUpAction, 3);
+        EXPECT_EQ(Settings.show_progress, 1);
+        EXPECT_STREQ(reinterpret_cast<const char*>(InfoBlock + info::kDocumentPath), "readme.txt");
+    }
+    HostReset();
+}
+
+TEST(SspackBuild, TemplateKeepsTheBytesTheInstallerDoesNotRead) {
+    ScratchDir dir;
+    Bytes pattern(info::kBlockSize);
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<uint8_t>(0x41 + i % 26);
+    WriteWholeFile(dir.File("template.bin"), pattern);
+    ManifestParts parts = FullParts();
+    parts.installer += "Template=template.bin\n";
+    const std::string manifest = WriteManifest(dir, ManifestText(parts));
+    Diagnostics diagnostics;
+    BuildPlan plan;
+    ASSERT_TRUE(LoadManifest(manifest, false, &diagnostics, &plan));
+    const Bytes& block = plan.info_block;
+    ASSERT_EQ(block.size(), info::kBlockSize);
+    struct Field {
+        uint32_t offset, size;
+    };
+    const Field fields[] = {{info::kTexts, 4 * info::kTextStride},
+                            {info::kTextFlags, 4},
+                            {info::kDocumentPath, info::kDocumentPathSize},
+                            {info::kFollowUpAction, 4},
+                            {info::kShowProgress, 4},
+                            {info::kName, info::kNameSize},
+                            {info::kKeepCurrentSaver, 4},
+                            {info::kCustomLabels, 4 + 2 * info::kLabelFieldSize},
+                            {info::kCodePage, 4},
+                            {info::kAltTexts, 4 * info::kTextStride},
+                            {info::kAltFlags, 4},
+                            {info::kAltName, info::kAltNameSize}};
+    Bytes outside = block;
+    for (const Field& f : fields)
+        for (uint32_t i = 0; i < f.size; ++i)
+            outside[f.offset + i] = pattern[f.offset + i];
+    EXPECT_EQ(outside, pattern) << "a byte outside the fields changed";
+    // The fields themselves are written whole: text, then zeros to the end of the field.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[info::kName])), "Minimal");
+    for (uint32_t i = 7; i < info::kNameSize; ++i)
+        ASSERT_EQ(block[info::kName + i], 0) << i;
+    EXPECT_EQ(block[info::kTextFlags + 0], 1);
+    EXPECT_EQ(block[info::kAltFlags + 0], 1);
+    EXPECT_EQ(block[info::kAltFlags + 1], 0);
+    EXPECT_EQ(block[info::kCodePage], 0xE4);  // 1252
+    EXPECT_EQ(block[info::kCodePage + 1], 0x04);
+    EXPECT_EQ(block[info::kCustomLabels], 1);
+    EXPECT_EQ(block[info::kFollowUpAction], 3);
+}
+
+TEST(SspackBuild, LabelsAreCustomOnlyWhenTheyDiffer) {
+    struct Row {
+        const char* tag;
+        const char* texts;
+        uint8_t flag;
+    };
+    const Row rows[] = {{"none given", "", 0},
+                        {"the installer's own", "Yes=Yes\nNo=No\n", 0},
+                        {"only yes differs", "Yes=Install\n", 1},
+                        {"only no differs", "No=Cancel\n", 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        ScratchDir dir;
+        ManifestParts parts;
+        parts.texts = row.texts;
+        Diagnostics diagnostics;
+        BuildPlan plan;
+        ASSERT_TRUE(
+            LoadManifest(WriteManifest(dir, ManifestText(parts)), false, &diagnostics, &plan));
+        EXPECT_EQ(plan.info_block[info::kCustomLabels], row.flag);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(plan.info_block[info::kTextFlags + i], 0);
+    }
+}
+
+TEST(SspackBuild, ExtractAndInfoManifestRebuildTheSameBytes) {
+    ScratchDir dir;
+    const std::string out = dir.File("out.exe");
+    ManifestParts parts = FullParts();
+    parts.code_page = "1251";
+    parts.texts = "Question=\xD0\x96\xD0\xB0\xD1\x80?\nFailure=  spaced  \n";
+    const RunResult built =
+        BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir, "--verify");
+    ASSERT_EQ(built.exit_code, 0) << built.err;
+    const std::string folder = dir.File("extracted");
+    ASSERT_EQ(RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir).exit_code, 0);
+    const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
+    ASSERT_EQ(info.exit_code, 0) << info.err;
+    EXPECT_EQ(info.err, "");
+    EXPECT_NE(info.out.find("Question=\xD0\x96\xD0\xB0\xD1\x80?"), std::string::npos) << info.out;
+    WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
+    const RunResult again = BuildWithHostStub(folder + "/again.ini", dir.File("again.exe"), dir);
+    ASSERT_EQ(again.exit_code, 0) << again.err << info.out;
+    EXPECT_EQ(ReadWholeFile(dir.File("again.exe")), ReadWholeFile(out));
+}
+
+TEST(SspackBuild, InfoOfAFileWithoutPayload) {
+    ScratchDir dir;
+    WriteWholeFile(dir.File("plain.bin"), BytesOf("no archive here"));
+    const RunResult r = RunSspack("info " + Quoted(dir.File("plain.bin")), dir);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("no payload archive found"), std::string::npos) << r.err;
+}
+
+TEST(SspackBuild, InstallsOnTheHostAndTheScreenSaverVerifies) {
+    ScratchDir dir;
+    const std::string out = dir.File("setup");
+    ManifestParts parts = FullParts();
+    parts.installer = "FollowUp=none\n";
+    parts.files = std::string(kFullFiles)
+                      .replace(std::string(kFullFiles).find("Document="),
+                               std::strlen("Document=readme.txt\n"), "");
+    const RunResult r = BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string sandbox = dir.File("sandbox");
+    const std::string command = "chmod +x " + Quoted(out) + " && SS_SANDBOX=" + Quoted(sandbox) +
+                                " " + Quoted(out) + " </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string scr = sandbox + "/c/WINDOWS/Minimal.scr";
+    ASSERT_TRUE(FileExists(scr));
+    const RunResult verify = RunSspack("verify " + Quoted(scr), dir);
+    EXPECT_EQ(verify.exit_code, 0) << verify.out << verify.err;
+    // The screen saver program stands plain at the start of the file.
+    const Bytes saver = ReadWholeFile(dir.File("saver.bin"));
+    const Bytes installed = ReadWholeFile(scr);
+    ASSERT_GE(installed.size(), saver.size());
+    EXPECT_TRUE(std::equal(saver.begin(), saver.end(), installed.begin()));
+    const RunResult info = RunSspack("info " + Quoted(scr), dir);
+    EXPECT_NE(info.out.find("Name=Minimal\n"), std::string::npos) << info.out;
+}
+
+TEST(SspackBuild, IoFailureIsExitCode2AndLeavesNothing) {
+    ScratchDir dir;
+    const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));
+    const std::string out = dir.File("missing-folder/out.exe");
+    const RunResult r = BuildWithHostStub(manifest, out, dir);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("sspack: build: cannot create"), std::string::npos) << r.err;
+    EXPECT_FALSE(FileExists(out));
+}
+
+TEST(SspackBuild, OutputModes) {
+    ScratchDir dir;
+    const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));
+    const RunResult quiet = BuildWithHostStub(manifest, dir.File("q.exe"), dir, "-q --verify");
+    EXPECT_EQ(quiet.exit_code, 0) << quiet.err;
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "");
+
+    const RunResult json = BuildWithHostStub(manifest, dir.File("j.exe"), dir, "--json --verify");
+    EXPECT_EQ(json.exit_code, 0) << json.err;
+    int entries = 0;
+    size_t start = 0;
+    while (start < json.out.size()) {
+        const size_t end = json.out.find('\n', start);
+        const std::string line = json.out.substr(start, end - start);
+        EXPECT_EQ(line.front(), '{') << line;
+        EXPECT_EQ(line.back(), '}') << line;
+        entries += line.rfind("{\"entry\": ", 0) == 0;
+        start = end + 1;
+    }
+    EXPECT_EQ(entries, 12);
+    EXPECT_NE(json.out.find("{\"result\": \"built\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"verified\": "), std::string::npos) << json.out;
+    EXPECT_EQ(ReadWholeFile(dir.File("q.exe")), ReadWholeFile(dir.File("j.exe")));
+
+    // Not a terminal: no progress bar on standard error.
+    const RunResult plain = BuildWithHostStub(manifest, dir.File("p.exe"), dir);
+    EXPECT_EQ(plain.err, "");
+    EXPECT_NE(plain.out.find("built "), std::string::npos) << plain.out;
+}
+
+}  // namespace

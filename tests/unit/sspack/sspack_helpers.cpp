@@ -1,0 +1,80 @@
+#include "tests/unit/sspack/sspack_helpers.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+static std::string ReadText(const std::string& path) {
+    const Bytes bytes = FileExists(path) ? ReadWholeFile(path) : Bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+RunResult RunSspack(const std::string& args, const ScratchDir& dir) {
+    const std::string out = dir.File(".run-out"), err = dir.File(".run-err");
+    const std::string command =
+        Quoted(SSPACK_PATH) + " " + args + " </dev/null >" + Quoted(out) + " 2>" + Quoted(err);
+    const int status = std::system(command.c_str());
+    RunResult r;
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadText(out);
+    r.err = ReadText(err);
+    return r;
+}
+
+std::string WriteManifest(const ScratchDir& dir, const std::string& manifest) {
+    static const char* const kMedia[] = {"saver.bin",  "stub.bin",  "movie.bin",
+                                         "zett.bin",   "kmdl.bin",  "preview.bmp",
+                                         "readme.txt", "noise.dat", "stars.txt"};
+    for (const char* name : kMedia) {
+        const std::string target = dir.File(name);
+        if (!FileExists(target))
+            WriteWholeFile(target,
+                           ReadWholeFile(std::string(SS_EXAMPLES_DIR) + "/minimal/" + name));
+    }
+    const std::string path = dir.File("m.ini");
+    WriteWholeFile(path, BytesOf(manifest));
+    return path;
+}
+
+std::string ManifestText(const ManifestParts& p) {
+    std::ostringstream m;
+    m << p.prefix << "[Installer]\n";
+    if (!p.name.empty()) m << "Name=" << p.name << "\n";
+    m << "CodePage=" << p.code_page << "\n" << p.installer;
+    m << "\n[Texts]\n" << p.texts;
+    if (p.with_alternative) {
+        m << "\n[Alternative]\n";
+        if (!p.alt_name.empty()) m << "Name=" << p.alt_name << "\n";
+        m << p.alternative;
+    }
+    m << "\n[Files]\n" << p.files;
+    return m.str();
+}
+
+int LineOf(const std::string& text, const std::string& needle) {
+    std::istringstream in(text);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+        if (line.find(needle) != std::string::npos) return n;
+    return 0;
+}
+
+RunResult BuildWithHostStub(const std::string& manifest, const std::string& out,
+                            const ScratchDir& dir, const std::string& extra) {
+    return RunSspack("build " + Quoted(manifest) + " -o " + Quoted(out) + " --stub " +
+                         Quoted(SSINSTALLER_PATH) + " " + extra,
+                     dir);
+}
