@@ -174,7 +174,7 @@ static void RefillInput() {
         return;
     }
     const uint32_t n = ReadUnit();
-    if (InputKey != 0) XorBytes(InputBuffer, n, InputKey);
+    if (Mode == kModeCompress && InputKey != 0) XorBytes(InputBuffer, n, InputKey);
     StreamReadEnd = InputBuffer + n;
     if (Mode == kModeCompress) {
         // A file read may overshoot the input; only the input's bytes are served.
