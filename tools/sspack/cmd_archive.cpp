@@ -416,10 +416,13 @@ int CmdExtract(int argc, char** argv) {
         const uint64_t size = std::filesystem::file_size(path, size_error);
         if (!ok || size_error || size != ContentSize(chosen[i])) {
             CloseArchive(ReaderHandle());
+            // A partial file would pass for the entry's content: it goes.
+            std::filesystem::remove(path, size_error);
             if (options.json) std::printf("\n]}\n");
             return Fail(
                 options.file + ": entry '" + names[i] + "': cannot extract to " + path +
-                (ok ? " (size differs from the record)" : " (damaged data or write error)"));
+                (ok ? " (size differs from the record)" : " (damaged data or write error)") +
+                "; no file left");
         }
         if (options.json) {
             std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",

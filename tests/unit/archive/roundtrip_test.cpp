@@ -113,6 +113,29 @@ TEST_F(RoundTrip, SspackVerifiesAndExtracts) {
     CloseArchive(ReaderHandle());
     WriteWholeFile(dir.File("bad.scr"), file);
     EXPECT_NE(system((sspack + " verify " + dir.File("bad.scr") + " > /dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(system((sspack + " extract " + dir.File("bad.scr") + " INFO -o " + dir.File("y") +
+                      " > /dev/null 2>&1")
+                         .c_str()),
+              0);
+    EXPECT_FALSE(FileExists(dir.File("y/INFO"))) << "a damaged entry leaves no partial file";
+}
+
+// Entry names that would reach outside the output folder, or mean a device, are refused before
+// anything is written.
+TEST_F(RoundTrip, SspackRefusesHostileNames) {
+    const std::string sspack = SSPACK_PATH;
+    for (const char* name :
+         {"../evil", "..", "a/b", "a\\b", "c:x", "con", "nul.txt", "bell\a", "dot.", "/etc"}) {
+        WriteWholeFile(dir.File("h.arc"),
+                       BuildTestArchive({}, {{"GOOD", BytesOf("good")}, {name, BytesOf("evil")}}));
+        EXPECT_NE(system((sspack + " extract " + dir.File("h.arc") + " -o " + dir.File("out/x") +
+                          " > /dev/null 2>&1")
+                             .c_str()),
+                  0)
+            << name;
+        EXPECT_FALSE(FileExists(dir.File("out"))) << name;
+        EXPECT_FALSE(FileExists(dir.File("evil"))) << name;
+    }
 }
 #endif
 
