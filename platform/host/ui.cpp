@@ -51,8 +51,18 @@ SimWindow NewWindow(const std::string& title, PlatWindowProc proc) {
     return w;
 }
 
+bool progress_drawn;  // a progress line stands on the terminal without its line end
+
+// Ends a drawn progress line before anything else is printed.
+void EndProgressLine() {
+    if (!progress_drawn) return;
+    fprintf(stdout, "\n");
+    progress_drawn = false;
+}
+
 void DrawProgress(const SimWindow& bar, uintptr_t position) {
     if (!isatty(1)) return;
+    progress_drawn = true;
     const int width = 40;
     uint32_t max = bar.range_max ? bar.range_max : 1;
     uint32_t done = position > max ? max : static_cast<uint32_t>(position);
@@ -184,6 +194,7 @@ void PlatPostQuitMessage(int code) {
 
 // Asks on the terminal; Yes/No boxes accept y or n, anything else counts as the default.
 static int AskTerminal(const char* text, const char* caption, uint32_t style) {
+    EndProgressLine();
     bool yes_no = (style & 0xF) == kMbYesNo;
     fprintf(stdout, "\n+-- %s\n| %s\n+-- %s ", *caption ? caption : "(no title)", text,
             yes_no ? "[Y/n]" : "[OK]");
@@ -330,7 +341,7 @@ intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, i
     done.alive = false;
     for (SimWindow& w : windows)
         if (w.dialog == dialog) w.alive = false;
-    if (template_id == 1010 && isatty(1)) fprintf(stdout, "\n");
+    EndProgressLine();
     HostLog("DialogBoxParamA(%d) = %ld", template_id, static_cast<long>(result));
     return result;
 }
