@@ -1,0 +1,224 @@
+// The build sequence of the screen saver file. It runs with the archive layer's error latch
+// armed: the first failing archive operation latches and every later one does nothing, so the
+// copies follow one another and the sequence decides on the latch at a few points only.
+#include "app/build.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/activation.h"
+#include "app/report.h"
+#include "app/settings.h"
+#include "archive/extract.h"
+#include "archive/reader.h"
+#include "archive/sticky_error.h"
+#include "archive/transfer.h"
+#include "archive/writer.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+
+const char kDisplayPropertiesTitle[] = "Display Properties";
+
+char DocumentTempPath[kDocumentPathSize];  // 256 bytes; read by the follow-up actions
+
+namespace {
+
+char DocumentName[kDocumentPathSize];  // 256 bytes: the INFO document path, then its file name
+
+// Pauses around closing "Display Properties" and before the one retry of the file creation:
+// the other program needs the time to let go of the screen saver file.
+constexpr uint32_t kAfterCancelMs = 100;
+constexpr uint32_t kAfterQuitMs = 300;
+constexpr uint32_t kBeforeRetryMs = 500;
+
+// GetTempPathA is given 254 - n bytes for a name of n characters, so that the directory, a
+// backslash and the name fit the 256 bytes of DocumentTempPath.
+constexpr uint32_t kTempRoom = kDocumentPathSize - 2;
+
+// Takes one pending message off the installer's own queue without handling it: what the other
+// program's reaction may have queued here must not run inside the build.
+void DropOneMessage() {
+    PlatMessage message;
+    PlatPeekMessage(&message);
+}
+
+int SameLetters(const char* a, const char* b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+        if (x != b[i]) return 0;
+    }
+    return 1;
+}
+
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 (also with the superscript digits
+// Windows accepts there) name devices in every folder, with any extension.
+int IsDeviceName(const char* name) {
+    size_t n = strcspn(name, ".");
+    while (n > 0 && name[n - 1] == ' ')
+        --n;
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices)
+        if (n == strlen(device) && SameLetters(name, device, n)) return 1;
+    if (n == 4 && (SameLetters(name, "COM", 3) || SameLetters(name, "LPT", 3)))
+        return name[3] != '\0' && strchr("123456789\xB9\xB2\xB3", name[3]) != nullptr;
+    return 0;
+}
+
+// Names that would leave the temporary directory, open a stream or reach a device.
+int IsSafeFileName(const char* name) {
+    if (strspn(name, ". ") == strlen(name)) return 0;  // empty, ".", "..", only dots and spaces
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
+        if (*p < 0x20 || *p == '/' || *p == ':') return 0;
+    return !IsDeviceName(name);
+}
+
+// Step 13: the document "LESMI" into the temporary directory. Whatever goes wrong cancels the
+// follow-up action; it never fails the installation.
+void PrepareDocument() {
+    DocumentTempPath[0] = '\0';
+    const char* name = DocumentFileName();
+    if (name) {
+        uint32_t room = kTempRoom - static_cast<uint32_t>(strlen(name));
+        uint32_t length = PlatTempPath(DocumentTempPath, room);
+        // A directory that does not fit may leave anything in the buffer; it counts as none.
+        if (length == 0 || length >= room) DocumentTempPath[0] = '\0';
+    }
+    if (DocumentTempPath[0] == '\0') {
+        Settings.FollowUpAction = 0;
+        return;
+    }
+    size_t used = strlen(DocumentTempPath);
+    if (DocumentTempPath[used - 1] != '\\') strcat(DocumentTempPath, "\\");
+    strcat(DocumentTempPath, name);
+    ExtractEntry("LESMI", DocumentTempPath);
+    if (StickyError.latched) {
+        Settings.FollowUpAction = 0;
+        StickyError.latched = 0;
+    }
+}
+
+// Step 5 and the retry of step 6: the screen saver file, replacing an earlier one. A running
+// "Display Properties" may hold the old file a little longer; only then is it tried again.
+FileHandle CreateScreenSaverFile(PlatWindow display_properties) {
+    FileHandle output = CreateArchive(WindowsDirPath(Settings.ScreenSaverFileName));
+    if (StickyError.latched && display_properties) {
+        PlatSleep(kBeforeRetryMs);
+        StickyError.latched = 0;
+        output = CreateArchive(WindowsDirPath(Settings.ScreenSaverFileName));
+    }
+    return output;
+}
+
+// Step 7: entries 1 to 8. The program goes first so that it lies plain at offset 0.
+void WriteEntries() {
+    CopyEntry("SAVER", Decompress | Unscramble);
+    CopyEntry("STUB", Decompress);
+    CopyEntry("MOVIE", Decompress);
+    AddEntryFromMemory(InfoBlock, kInfoSize, "INFO", Compress);
+    if (GetStoredSize("PREVIEWB") != -1) CopyEntry("PREVIEWB", Decompress);
+    if (GetStoredSize("PREVIEWF") != -1) {
+        // A preview that is the movie itself is stored once; an alias that does not fit the
+        // directory is simply left out.
+        if (SameEntryData("PREVIEWF", "MOVIE"))
+            AliasRecord("PREVIEWF", "MOVIE");
+        else
+            CopyEntry("PREVIEWF", Decompress);
+    }
+    CopyEntry("ZETT", Decompress);
+    CopyEntry("KMDL", Decompress);
+}
+
+// Steps 4 to 15, with the input archive open and "INFO" read again.
+void WriteAndInstall() {
+    PlatWindow display_properties = CloseDisplayProperties();
+    FileHandle output = CreateScreenSaverFile(display_properties);
+    WriteEntries();
+    CopyNumberedSeries("ADDTL");
+    // The writer latches a directory that did not reach the disk, so a file that could not be
+    // opened again never counts as installed.
+    CloseArchive(output);
+    if (StickyError.latched) {
+        // The earlier file of this name was replaced already; it is not restored.
+        PlatDeleteFile(WindowsDirPath(Settings.ScreenSaverFileName));
+        return;
+    }
+    if (InfoWord(kInfoKeepCurrentSaver) == 0) ActivateScreenSaver();
+    if (InfoWord(kInfoFollowUpAction) == kFollowUpOpenDocument) PrepareDocument();
+    RegisterUninstall();
+    if (Settings.completion_message[0] != '\0') ReportOnce(Settings.completion_message);
+}
+
+}  // namespace
+
+void ResetBuild() {
+    DocumentTempPath[0] = '\0';
+}
+
+PlatWindow FindDisplayProperties() {
+    return PlatFindWindow(kDisplayPropertiesTitle);
+}
+
+PlatWindow CloseDisplayProperties() {
+    PlatWindow display_properties = FindDisplayProperties();
+    if (!display_properties) return 0;
+    // The screen saver's own settings dialog, opened from Display Properties, bears the
+    // installer's title; it is cancelled first so that it lets go of the file.
+    PlatWindow child = PlatFindWindow(InstallerTitle);
+    if (child && PlatGetParent(child) == display_properties) {
+        PlatSendMessage(child, kWmCommand, static_cast<uintptr_t>(kIdCancel), 0);
+        DropOneMessage();
+        PlatSleep(kAfterCancelMs);
+    }
+    PlatPostMessage(display_properties, kWmQuit, 0, 0);
+    DropOneMessage();
+    PlatSleep(kAfterQuitMs);
+    return display_properties;
+}
+
+void CopyNumberedSeries(const char* base) {
+    const int latched = StickyError.latched;
+    if (CopyEntry(base, 0)) {
+        // Ends at the first gap, at the writer's full directory, or at a failed copy; each copy
+        // that succeeds takes one of the 32 records, so the loop is bounded.
+        for (int k = 1;; ++k) {
+            char name[kSeriesNameSize];
+            snprintf(name, sizeof name, "%s%02d", base, k);
+            if (!CopyEntry(name, 0)) break;
+        }
+    }
+    StickyError.latched = latched;
+}
+
+const char* DocumentFileName() {
+    CopyBounded(DocumentName, kDocumentPathSize,
+                reinterpret_cast<const char*>(&InfoBlock[kInfoDocumentPath]),
+                kInfoDocumentPathSize);
+    const char* slash = strrchr(DocumentName, '\\');
+    const char* name = slash ? slash + 1 : DocumentName;
+    if (strlen(name) >= kTempRoom || !IsSafeFileName(name)) return nullptr;
+    return name;
+}
+
+int BuildScreenSaver() {
+    SetStickyErrorMode(1);
+    FileHandle input = OpenArchive(nullptr);
+    if (input == kInvalidFile && ArchiveOpenStage == 3) {
+        ReportOnce(kDamagedInstallerText);
+        return 0;
+    }
+    // Any other failure to open has latched. The block is read again so that the file gets
+    // "INFO" as the payload holds it, padded with zeros, not as the settings changed it.
+    if (input != kInvalidFile) {
+        memset(InfoBlock, 0, kInfoSize);
+        ReadEntryToMemory("INFO", InfoBlock, kInfoSize);
+        if (!StickyError.latched) WriteAndInstall();
+        CloseArchive(input);
+    }
+    CloseProgressDialog();
+    if (StickyError.latched && Settings.failure_message[0] != '\0')
+        ReportOnce(Settings.failure_message);
+    InstallSucceeded = StickyError.latched ? 0 : 1;
+    return 0;
+}

@@ -1,0 +1,352 @@
+// Activation and the uninstall entry on the host simulation: the 8.3 decision and the alternate
+// names, the profile write on both platform families, the wide path, the registry values and
+// their byte counts, and the bounds of the path buffers.
+#include <string.h>
+
+#include <filesystem>
+
+#include "app/activation.h"
+#include "app/settings.h"
+#include "platform/host/host.h"
+#include "platform/host/host_shell.h"
+#include "tests/unit/app/install_fixture.h"
+
+namespace {
+
+const char kUninstallKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\";
+
+class Activation : public InstallTest {
+  protected:
+    // Puts a file of that name into the Windows directory.
+    void Install(const std::string& name) {
+        std::filesystem::create_directories(WindowsFile(""));
+        WriteWholeFile(WindowsFile(name), BytesOf("saver"));
+    }
+    void UseName(const std::string& name) { strcpy(Settings.ScreenSaverFileName, name.c_str()); }
+};
+
+TEST_F(Activation, ShortFormPathDecisions) {
+    struct Row {
+        const char* name;
+        bool plain;
+        const char* with_alternates;  // path written when the file system makes 8.3 names
+    };
+    const Row rows[] = {
+        {"abcdefgh.scr", true, "C:\\WINDOWS\\abcdefgh.scr"},
+        {"AB_12.S", true, "C:\\WINDOWS\\AB_12.S"},
+        {"noext", true, "C:\\WINDOWS\\noext"},
+        {"abcdefghi.scr", false, "C:\\WINDOWS\\ABCDEF~1.SCR"},
+        {"my saver.scr", false, "C:\\WINDOWS\\MYSAVE~1.SCR"},
+        // '-' counts as a separator for the scan, but the name is a valid 8.3 name on disk.
+        {"my-saver.scr", false, "C:\\WINDOWS\\my-saver.scr"},
+        {"a.b.scr", false, "C:\\WINDOWS\\AB~1.SCR"},
+        {"caf\xE9.scr", false, "C:\\WINDOWS\\CAF_~1.SCR"},
+        {"abc.scrx", false, "C:\\WINDOWS\\ABC~1.SCR"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (bool alternates : {true, false}) {
+            SetUp();
+            Install(row.name);
+            HostUseShortNames(alternates);
+            EXPECT_EQ(IsPlainShortName(row.name), row.plain ? 1 : 0);
+            std::string expected =
+                alternates ? row.with_alternates : std::string("C:\\WINDOWS\\") + row.name;
+            EXPECT_EQ(std::string(ShortFormPath(row.name)), expected);
+            // A plain name never asks the file system; a search that opened is closed.
+            EXPECT_EQ(HostEventsStartingWith("FindFirstFileA(").size(), row.plain ? 0u : 1u);
+            EXPECT_EQ(HostEventsStartingWith("FindClose(").size(), row.plain ? 0u : 1u);
+        }
+    }
+}
+
+TEST_F(Activation, AlternateNamesStayDistinctInOneFolder) {
+    Install("my saver.scr");
+    Install("my savings.scr");
+    EXPECT_STREQ(ShortFormPath("my saver.scr"), "C:\\WINDOWS\\MYSAVE~1.SCR");
+    EXPECT_STREQ(ShortFormPath("my savings.scr"), "C:\\WINDOWS\\MYSAVI~1.SCR");
+    Install("my saver2.scr");
+    EXPECT_STREQ(ShortFormPath("my saver2.scr"), "C:\\WINDOWS\\MYSAVE~2.SCR");
+}
+
+TEST_F(Activation, AMissingFileGivesTheLongPath) {
+    EXPECT_STREQ(ShortFormPath("my saver.scr"), "C:\\WINDOWS\\my saver.scr");
+    EXPECT_TRUE(HostEventsStartingWith("FindClose(").empty()) << "no search opened";
+}
+
+TEST_F(Activation, WindowsDirPathAndItsBounds) {
+    struct Row {
+        const char* tag;
+        std::string windows_dir;  // "" makes GetWindowsDirectoryA fail
+        const char* name;
+        std::string expected;
+    };
+    const std::string long_dir = "C:\\" + std::string(250, 'd');
+    const Row rows[] = {
+        {"directory and name", "C:\\WINDOWS", "Aquarium.scr", "C:\\WINDOWS\\Aquarium.scr"},
+        {"a root keeps its one backslash", "C:\\", "x.scr", "C:\\x.scr"},
+        {"GetWindowsDirectoryA fails", "", "Aquarium.scr", "c:\\win95\\Aquarium.scr"},
+        {"a directory too long for the buffer counts as a failure", "C:\\" + std::string(300, 'd'),
+         "a.scr", "c:\\win95\\a.scr"},
+        {"a result past 259 characters is cut", long_dir, "Aquarium.scr",
+         (long_dir + "\\Aquarium.scr").substr(0, 259)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetUp();
+        HostSetWindowsDirectory(row.windows_dir);
+        HostFailWindowsDirectory(row.windows_dir.empty());
+        EXPECT_EQ(std::string(WindowsDirPath(row.name)), row.expected);
+    }
+}
+
+TEST_F(Activation, WidenForProfile) {
+    struct Row {
+        const char* tag;
+        std::string path;
+        uint32_t code_page;
+        std::vector<uint16_t> expected;
+    };
+    const Row rows[] = {
+        {"0xA6 stays U+00A6 with code page 0", "a\xA6", 0, {'a', 0xA6}},
+        {"0xA6 becomes U+258C with any code page", "a\xA6", 1, {'a', 0x258C}},
+        {"other bytes keep their value", "\xE9\xFF\x80", 1251, {0xE9, 0xFF, 0x80}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        const uint16_t* wide = WidenForProfile(row.path.c_str(), row.code_page);
+        std::vector<uint16_t> got(wide, wide + row.expected.size() + 1);
+        std::vector<uint16_t> want = row.expected;
+        want.push_back(0);
+        EXPECT_EQ(got, want);
+    }
+    // A path of 300 bytes is cut at 255 units and a terminating zero.
+    std::string path(300, 'p');
+    const uint16_t* wide = WidenForProfile(path.c_str(), 0);
+    EXPECT_EQ(wide[254], 'p');
+    EXPECT_EQ(wide[255], 0);
+}
+
+TEST_F(Activation, ProfileWriteOnEachPlatformFamily) {
+    struct Row {
+        const char* tag;
+        uint32_t platform;
+        uint32_t code_page;
+        std::string expected_call;
+        std::string expected_value;  // as system.ini holds it (the wide call's text in UTF-8)
+    };
+    const Row rows[] = {
+        {"NT, code page 0", 2, 0,
+         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u00A6y.scr, system.ini)",
+         "C:\\WINDOWS\\x\xC2\xA6y.scr"},
+        {"NT, code page 1251", 2, 1251,
+         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u258Cy.scr, system.ini)",
+         "C:\\WINDOWS\\x\xE2\x96\x8Cy.scr"},
+        {"9x family", 1, 1251,
+         "WritePrivateProfileStringA(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\xA6y.scr, system.ini)",
+         "C:\\WINDOWS\\x\xA6y.scr"},
+        {"GetVersionExA fails: not NT", 0, 0,
+         "WritePrivateProfileStringA(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\xA6y.scr, system.ini)",
+         "C:\\WINDOWS\\x\xA6y.scr"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetUp();
+        HostSetPlatformId(row.platform);
+        HostUseShortNames(false);
+        UseName("x\xA6y.scr");
+        Install(Settings.ScreenSaverFileName);
+        InfoBytes info;
+        info.Word(kInfoCodePage, row.code_page);
+        memcpy(InfoBlock, info.bytes.data(), kInfoSize);
+        ActivateScreenSaver();
+        std::vector<std::string> calls =
+            Calls({"GetVersionExA", "WritePrivateProfileStringA", "WritePrivateProfileStringW",
+                   "SystemParametersInfoA"});
+        ASSERT_EQ(calls.size(), 3u);
+        EXPECT_EQ(calls[0].substr(0, 14), "GetVersionExA(");
+        EXPECT_EQ(calls[1], row.expected_call + " = 1");
+        EXPECT_EQ(calls[2], "SystemParametersInfoA(17, 1, NULL, 1) = 1");
+        std::string value;
+        ASSERT_TRUE(HostProfileValue("system.ini", "boot", "SCRNSAVE.EXE", &value));
+        EXPECT_EQ(value, row.expected_value);
+        std::string active;
+        EXPECT_TRUE(HostRegistryValue("HKEY_CURRENT_USER\\Control Panel\\Desktop",
+                                      "ScreenSaveActive", nullptr, &active));
+        EXPECT_EQ(active, "1");
+    }
+}
+
+TEST_F(Activation, TheEightThreeNameReachesSystemIni) {
+    UseName("my saver.scr");
+    Install("my saver.scr");
+    HostSetPlatformId(1);
+    ActivateScreenSaver();
+    std::string value;
+    ASSERT_TRUE(HostProfileValue("system.ini", "boot", "SCRNSAVE.EXE", &value));
+    EXPECT_EQ(value, "C:\\WINDOWS\\MYSAVE~1.SCR");
+}
+
+TEST_F(Activation, SystemIniIsWrittenWithTheProfileRules) {
+    struct Row {
+        const char* tag;
+        std::string before;
+        std::string after;
+    };
+    const Row rows[] = {
+        {"no file: section and key made", "", "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\a.scr\r\n"},
+        {"key updated in place, matched without regard to case",
+         "[Boot]\r\nshell=Explorer.exe\r\nscrnsave.exe=old.scr\r\nmouse.drv=mouse.drv\r\n"
+         "[drivers]\r\nwave=x\r\n",
+         "[Boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=C:\\WINDOWS\\a.scr\r\nmouse.drv=mouse."
+         "drv\r\n"
+         "[drivers]\r\nwave=x\r\n"},
+        {"missing key appended after the section's last line",
+         "[386Enh]\r\nwoafont=dosapp.fon\r\n\r\n[boot]\r\nshell=Explorer.exe\r\n\r\n[drivers]\r\n",
+         "[386Enh]\r\nwoafont=dosapp.fon\r\n\r\n[boot]\r\nshell=Explorer.exe\r\n"
+         "SCRNSAVE.EXE=C:\\WINDOWS\\a.scr\r\n\r\n[drivers]\r\n"},
+        {"missing section appended at the end", "[drivers]\r\nwave=x\r\n",
+         "[drivers]\r\nwave=x\r\n\r\n[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\a.scr\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        for (uint32_t platform : {1u, 2u}) {
+            SetUp();
+            HostSetPlatformId(platform);
+            std::string ini = HostProfileFile("system.ini");
+            if (!row.before.empty()) WriteWholeFile(ini, BytesOf(row.before));
+            UseName("a.scr");
+            ActivateScreenSaver();
+            Bytes after = ReadWholeFile(ini);
+            EXPECT_EQ(std::string(after.begin(), after.end()), row.after) << platform;
+        }
+    }
+}
+
+TEST_F(Activation, UninstallEntryValuesAndByteCounts) {
+    struct Row {
+        const char* tag;
+        const char* file_name;
+        std::string display_name;
+        std::string command;
+    };
+    const Row rows[] = {
+        {"the example", "Aquarium.scr", "Screensaver (Aquarium)",
+         "\"C:\\WINDOWS\\Aquarium.scr\" /U"},
+        {"a name with a space is quoted, long form", "my saver.scr", "Screensaver (my saver)",
+         "\"C:\\WINDOWS\\my saver.scr\" /U"},
+        {"the default name, shorter than its extension", "1", "Screensaver ()",
+         "\"C:\\WINDOWS\\1\" /U"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetUp();
+        UseName(row.file_name);
+        EXPECT_EQ(RegisterUninstall(), 1);
+        std::string key = kUninstallKey + std::string(row.file_name);
+        uint32_t type = 0;
+        std::string data;
+        ASSERT_TRUE(HostRegistryValue(key, "DisplayName", &type, &data));
+        EXPECT_EQ(type, 1u);
+        EXPECT_EQ(data, row.display_name);
+        ASSERT_TRUE(HostRegistryValue(key, "UninstallString", &type, &data));
+        EXPECT_EQ(data, row.command);
+        // Each value has its own create, set and close; the counts leave the NUL out.
+        std::vector<std::string> calls =
+            Calls({"RegCreateKeyExA", "RegSetValueExA", "RegCloseKey"});
+        ASSERT_EQ(calls.size(), 6u);
+        EXPECT_EQ(calls[0].find("RegCreateKeyExA(HKEY_LOCAL_MACHINE, SOFTWARE\\Microsoft\\Windows\\"
+                                "CurrentVersion\\UnInstall\\" +
+                                std::string(row.file_name) + ", 0xF003F) = 0"),
+                  0u);
+        EXPECT_NE(calls[1].find("DisplayName, 1, \"" + row.display_name + "\", " +
+                                std::to_string(row.display_name.size()) + ") = 0"),
+                  std::string::npos)
+            << calls[1];
+        EXPECT_NE(calls[4].find(", " + std::to_string(row.command.size()) + ") = 0"),
+                  std::string::npos)
+            << calls[4];
+        EXPECT_EQ(calls[2].substr(0, 12), "RegCloseKey(");
+        EXPECT_EQ(calls[5].substr(0, 12), "RegCloseKey(");
+    }
+    EXPECT_EQ(std::string("Screensaver (Aquarium)").size(), 22u);
+}
+
+TEST_F(Activation, AnExistingKeyIsReusedAndItsValuesReplaced) {
+    HostSetRegistryText(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\"
+        "Aquarium.scr]\n"
+        "\"DisplayName\" = REG_SZ, 3 bytes: \"old\"\n"
+        "\"Publisher\" = REG_SZ, 4 bytes: \"keep\"\n"
+        "\"uninstallstring\" = REG_SZ, 7 bytes: \"old /U\\x00\"\n");
+    UseName("Aquarium.scr");
+    EXPECT_EQ(RegisterUninstall(), 1);
+    std::vector<std::string> creates = HostEventsStartingWith("RegCreateKeyExA(");
+    ASSERT_EQ(creates.size(), 2u);
+    for (const std::string& c : creates)
+        EXPECT_NE(c.find("opened existing"), std::string::npos) << c;
+    std::string key = kUninstallKey + std::string("Aquarium.scr");
+    std::string data;
+    ASSERT_TRUE(HostRegistryValue(key, "DisplayName", nullptr, &data));
+    EXPECT_EQ(data, "Screensaver (Aquarium)");
+    ASSERT_TRUE(HostRegistryValue(key, "UninstallString", nullptr, &data));
+    EXPECT_EQ(data, "\"C:\\WINDOWS\\Aquarium.scr\" /U");
+    ASSERT_TRUE(HostRegistryValue(key, "Publisher", nullptr, &data));
+    EXPECT_EQ(data, "keep");
+    // Still one block for the key and one line per value.
+    std::string text = HostRegistryText();
+    EXPECT_EQ(text.find("UnInstall\\Aquarium.scr]"), text.rfind("UnInstall\\Aquarium.scr]"));
+    EXPECT_NE(text.find("\"DisplayName\" = REG_SZ, 22 bytes: \"Screensaver (Aquarium)\""),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(Activation, RegistryFailuresAreNotShownAndTheSecondValueIsTried) {
+    struct Row {
+        const char* tag;
+        HostShellCall call;
+        int nth;
+        int result;
+        bool display_name, uninstall_string;
+        size_t closes;
+    };
+    const Row rows[] = {
+        {"first create fails", kHostRegCreateKey, 1, 1, false, true, 1},
+        {"second create fails", kHostRegCreateKey, 2, 0, true, false, 1},
+        {"first set fails: the key is closed anyway", kHostRegSetValue, 1, 1, false, true, 2},
+        {"second set fails", kHostRegSetValue, 2, 0, true, false, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetUp();
+        UseName("Aquarium.scr");
+        HostFailShellCall(row.call, row.nth);
+        EXPECT_EQ(RegisterUninstall(), row.result);
+        std::string key = kUninstallKey + std::string("Aquarium.scr");
+        EXPECT_EQ(HostRegistryValue(key, "DisplayName", nullptr, nullptr), row.display_name);
+        EXPECT_EQ(HostRegistryValue(key, "UninstallString", nullptr, nullptr),
+                  row.uninstall_string);
+        EXPECT_EQ(HostEventsStartingWith("RegCloseKey(").size(), row.closes);
+        EXPECT_TRUE(HostMessageBoxes().empty());
+    }
+}
+
+TEST_F(Activation, AnUninstallCommandTooLongIsCutAtItsBuffer) {
+    // A Windows directory of 245 characters: the quoted path and " /U" need more than 255.
+    HostSetWindowsDirectory("C:\\" + std::string(242, 'w'));
+    UseName("Aquarium.scr");
+    char command[kUninstallCommandSize + 8];
+    memset(command, 0x5A, sizeof command);
+    FormUninstallCommand(command);
+    EXPECT_EQ(strlen(command), kUninstallCommandSize - 1);
+    EXPECT_EQ(command[kUninstallCommandSize], 0x5A) << "nothing written past the buffer";
+    EXPECT_EQ(RegisterUninstall(), 1);
+    std::string data;
+    ASSERT_TRUE(HostRegistryValue(kUninstallKey + std::string("Aquarium.scr"), "UninstallString",
+                                  nullptr, &data));
+    EXPECT_EQ(data.size(), 255u);
+    EXPECT_EQ(data[0], '"');
+}
+
+}  // namespace
