@@ -1,0 +1,74 @@
+// The sample screen saver: shows the MOVIE carried in its own payload archive, and removes
+// itself when started with /U. See switches.h for the command lines it answers.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "saver/movie.h"
+#include "saver/payload.h"
+#include "saver/screen.h"
+#include "saver/switches.h"
+#include "saver/uninstall.h"
+
+static char FallbackName[kSaverNameSize];  // 128 bytes: the file's name, when INFO has none
+static char AboutText[512];                // 512 bytes: the text of the settings box
+
+// Without INFO the saver goes by its file name without the folder and the extension.
+static const char* FileBaseName() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "Screen saver";
+    const char* slash = strrchr(path, '\\');
+    lstrcpynA(FallbackName, slash ? slash + 1 : path, sizeof FallbackName);
+    char* dot = strrchr(FallbackName, '.');
+    if (dot && dot != FallbackName) *dot = '\0';
+    return FallbackName;
+}
+
+static void ShowAbout(HWND owner, const char* name) {
+    MovieView movie;
+    if (OpenMovie(MovieBytes, MovieSize, &movie)) {
+        snprintf(AboutText, sizeof AboutText,
+                 "%s\n\nShows a picture of %d x %d pixels%s.\n"
+                 "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
+                 name, movie.width, movie.height,
+                 movie.cycle_count > 1 ? " whose colours move" : "");
+    } else {
+        snprintf(AboutText, sizeof AboutText,
+                 "%s\n\nThis screen saver carries no picture it can show.\n"
+                 "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
+                 name);
+    }
+    MessageBoxA(owner, AboutText, name, MB_OK | MB_ICONINFORMATION);
+}
+
+// A window number from the command line counts only while that window exists.
+static HWND ExistingWindow(uintptr_t number) {
+    HWND window = reinterpret_cast<HWND>(number);
+    return number != 0 && IsWindow(window) ? window : nullptr;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+    const SaverSwitches switches = ParseSaverSwitches(command_line);
+    LoadSaverPayload(nullptr, GetACP());
+    const char* name = SaverName[0] ? SaverName : FileBaseName();
+    switch (switches.mode) {
+        case kSaverFullScreen:
+            return RunSaverWindow(instance, nullptr, name);
+        case kSaverPreview: {
+            HWND parent = ExistingWindow(switches.window);
+            return parent ? RunSaverWindow(instance, parent, name) : 0;
+        }
+        case kSaverPassword:
+            return 0;
+        case kSaverUninstall:
+            UninstallSaver(name);
+            return 0;
+        case kSaverConfigure:
+        case kSaverUnknown:
+            ShowAbout(ExistingWindow(switches.window), name);
+            return 0;
+    }
+    return 0;
+}
