@@ -193,6 +193,41 @@ TEST_F(Writer, AddEntryFromMemoryCompressed) {
     EXPECT_EQ(Slice(file, 0, r.stored_size), stream);
 }
 
+// A write that comes up short inside a compression or an expansion fails the entry and latches;
+// the bytes that did land stay uncovered, and the next entry's offset counts them.
+TEST_F(Writer, ShortWriteInsideBlockStreamFailsTheEntry) {
+    const Bytes plain = PseudoRandomBytes(30000, 12);
+    OpenSource({{"PACKED", CompressedBytes(plain), kMethodCompressed, 0, 30000}});
+    struct Row {
+        const char* tag;
+        int (*add)(const Bytes& plain);
+    } rows[] = {
+        {"AddEntryFromMemory Compress",
+         [](const Bytes& p) {
+             return AddEntryFromMemory(p.data(), static_cast<uint32_t>(p.size()), "NEW", Compress);
+         }},
+        {"CopyEntry Decompress", [](const Bytes&) { return CopyEntry("PACKED", Decompress); }},
+    };
+    for (const Row& row : rows) {
+        SetStickyErrorMode(1);
+        Create();
+        HostResetFaults();
+        HostFailCall(kHostWrite, 2, 100);
+        EXPECT_EQ(row.add(plain), 0) << row.tag;
+        EXPECT_EQ(StickyError.latched, 1) << row.tag;
+        HostResetFaults();
+        SetStickyErrorMode(1);
+        const uint8_t after[3] = {7, 8, 9};
+        ASSERT_EQ(AddEntryFromMemory(after, 3, "AFTER", 0), 1) << row.tag;
+        Close();
+        const Bytes file = ReadWholeFile(Out());
+        const RecordFields r = DirectoryTail(file, 1)[0];
+        EXPECT_EQ(r.name, "AFTER") << row.tag << ": the failed entry has no record";
+        EXPECT_EQ(r.data_offset, file.size() - 3 - kRecordSize) << row.tag;
+        EXPECT_GT(r.data_offset, 100u) << row.tag;
+    }
+}
+
 TEST_F(Writer, OperationsWhileLatchedDoNothing) {
     OpenSource({{"SRC", BytesOf("source")}});
     Create();
