@@ -8,10 +8,10 @@
 #include "app/report.h"
 #include "app/settings.h"
 #include "archive/extract.h"
-#include "compress/block_stream.h"
 #include "archive/reader.h"
 #include "archive/sticky_error.h"
 #include "archive/writer.h"
+#include "compress/block_stream.h"
 #include "platform/host/host.h"
 #include "platform/host/host_shell.h"
 
