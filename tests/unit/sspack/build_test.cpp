@@ -93,7 +93,7 @@ TEST(SspackBuild, StubFirstThenEntriesThatExpandToTheirFiles) {
         const DirectoryRecord* record = FindRecord(row.entry, kClassNormal);
         ASSERT_NE(record, nullptr);
         // Offsets count from the start of the file, past the stub.
-        EXPECT_GE(record->data_offset, stub.size());
+        EXPECT_GE(uint32_t{record->data_offset}, stub.size());
         const std::string extracted = dir.File(std::string("x-") + row.entry);
         ASSERT_EQ(ExtractEntry(row.entry, extracted.c_str()), 1);
         EXPECT_EQ(ReadWholeFile(extracted), ReadWholeFile(dir.File(row.file)));
@@ -129,7 +129,7 @@ TEST(SspackBuild, MethodPerEntry) {
         EXPECT_EQ(record.method, row.method);
         EXPECT_EQ(record.xor_key, row.key);
         if (row.method == 0) {
-            EXPECT_EQ(record.stored_size, record.original_size);
+            EXPECT_EQ(uint32_t{record.stored_size}, uint32_t{record.original_size});
         }
         const int line = LineOf(r.out, std::string(row.entry) + " ");
         ASSERT_GT(line, 0) << r.out;
@@ -143,7 +143,7 @@ TEST(SspackBuild, MethodPerEntry) {
     const DirectoryRecord scrambled = RecordOf(out, "ADDTL02");
     const Bytes built = ReadWholeFile(out);
     const Bytes stars = ReadWholeFile(dir.File("stars.txt"));
-    ASSERT_EQ(scrambled.stored_size, stars.size());
+    ASSERT_EQ(uint32_t{scrambled.stored_size}, stars.size());
     for (size_t i = 0; i < stars.size(); ++i)
         ASSERT_EQ(built[scrambled.data_offset + i], stars[i] ^ 0x5A) << i;
 }
