@@ -411,6 +411,11 @@ int CmdExtract(int argc, char** argv) {
         std::printf("{\"file\": %s, \"extracted\": [", JsonString(options.file).c_str());
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string path = options.out_dir + "/" + names[i];
+        // A link standing where the entry goes would carry the write outside the folder: the
+        // link goes, not its target.
+        std::error_code link_error;
+        if (std::filesystem::is_symlink(path, link_error))
+            std::filesystem::remove(path, link_error);
         const int ok = ExtractEntry(names[i].c_str(), path.c_str());
         std::error_code size_error;
         const uint64_t size = std::filesystem::file_size(path, size_error);

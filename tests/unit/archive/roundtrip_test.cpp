@@ -137,6 +137,22 @@ TEST_F(RoundTrip, SspackRefusesHostileNames) {
         EXPECT_FALSE(FileExists(dir.File("evil"))) << name;
     }
 }
+
+TEST_F(RoundTrip, SspackExtractDoesNotFollowALinkOutOfTheFolder) {
+    const std::string sspack = SSPACK_PATH;
+    WriteWholeFile(dir.File("h.arc"), BuildTestArchive({}, {{"GOOD", BytesOf("good")}}));
+    WriteWholeFile(dir.File("target"), BytesOf("keep"));
+    ASSERT_EQ(system(("mkdir " + dir.File("out") + " && ln -s " + dir.File("target") + " " +
+                      dir.File("out/GOOD"))
+                         .c_str()),
+              0);
+    EXPECT_EQ(system((sspack + " extract " + dir.File("h.arc") + " -o " + dir.File("out") +
+                      " > /dev/null")
+                         .c_str()),
+              0);
+    EXPECT_EQ(ReadWholeFile(dir.File("target")), BytesOf("keep"));
+    EXPECT_EQ(ReadWholeFile(dir.File("out/GOOD")), BytesOf("good"));
+}
 #endif
 
 // Every write and every read of the build made to fail in turn, cut to nothing and cut short:
