@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-// Every simulated state back to its start: log, faults, windows, queue, answers, clock.
+// Every simulated state back to its start: log, faults, windows, queue, answers, clock, and the
+// system integration (directories, registry handles, profile and launch settings).
 void HostReset();
 
 // The folder that stands for the machine's drives. Default: $SS_SANDBOX, else ./sandbox.

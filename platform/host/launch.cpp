@@ -11,6 +11,7 @@
 
 #include "platform/host/host.h"
 #include "platform/host/host_launch.h"
+#include "platform/host/sim_internal.h"
 #include "platform/launch.h"
 
 namespace {
@@ -30,6 +31,11 @@ std::vector<Mapping> mappings;       // handle h is mappings[h - 1]
 std::map<uint8_t*, uint32_t> views;  // mapped views and their sizes
 
 }  // namespace
+
+void HostLaunchReset();
+namespace {
+const bool kResetRegistered = SimAddResetHook(HostLaunchReset);
+}
 
 void HostLaunchReset() {
     winexec_result = 33;

@@ -11,6 +11,7 @@
 
 #include "platform/host/host.h"
 #include "platform/host/shell_internal.h"
+#include "platform/host/sim_internal.h"
 #include "platform/shell.h"
 
 namespace {
@@ -70,6 +71,10 @@ std::string RealFolderOf(const std::string& real_path) {
 }
 
 }  // namespace
+
+namespace {
+const bool kResetRegistered = SimAddResetHook(HostShellReset);
+}
 
 void HostShellReset() {
     windows_dir = "C:\\WINDOWS";

@@ -21,5 +21,6 @@ void SimRecordBox(const HostMessageBox& box);
 bool SimVirtualClock();
 void SimAdvanceClock(uint32_t ms);
 
-// Set by the window simulation when it is linked in; HostReset calls it.
-extern void (*SimResetWindows)();
+// Parts of the simulation that are linked in register how they go back to their start;
+// HostReset calls them all. Returns true, so that a registration can initialise a constant.
+bool SimAddResetHook(void (*reset)());

@@ -29,7 +29,15 @@ uint64_t clock_ms;                    // virtual time
 
 }  // namespace
 
-void (*SimResetWindows)();
+namespace {
+void (*reset_hooks[8])();  // registered by the linked parts of the simulation
+int reset_hook_count;
+}  // namespace
+
+bool SimAddResetHook(void (*reset)()) {
+    if (reset_hook_count < 8) reset_hooks[reset_hook_count++] = reset;
+    return true;
+}
 
 void HostResetFaults() {
     for (int i = 0; i < kHostCallKinds; ++i)
@@ -47,7 +55,8 @@ void HostReset() {
     clock_ms = 0;
     module_file = "-";
     logging = true;
-    if (SimResetWindows) SimResetWindows();
+    for (int i = 0; i < reset_hook_count; ++i)
+        reset_hooks[i]();
 }
 
 void HostSetSandbox(const std::string& dir) {

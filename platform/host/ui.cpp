@@ -102,7 +102,7 @@ void ResetWindows() {
 }
 
 // Hooks the window state into HostReset; the tools link the file calls without it.
-const bool kResetRegistered = (SimResetWindows = ResetWindows, true);
+const bool kResetRegistered = SimAddResetHook(ResetWindows);
 
 }  // namespace
 
