@@ -7,13 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/compress/corpus.h"
 #include "tests/unit/compress/reference_coder.h"
-
-enum CorpusKind { kText, kExecutable, kRandom, kZeros, kImage };
-const char* CorpusName(CorpusKind kind);
-// `size` bytes of the kind, the same on every call (fixed seeds; the executable is this test
-// program, repeated when it is shorter).
-Bytes Corpus(CorpusKind kind, size_t size);
 
 // The whole block stream that the reference coder gives for `input`.
 Bytes ReferenceStream(const Bytes& input);
