@@ -134,7 +134,7 @@ void BarClear() {
 
 // ---------------------------------------------------------------------------------- helpers
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes) {
+bool ReadFile(const fs::path& path, std::vector<uint8_t>* bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::error_code error;
@@ -171,8 +171,10 @@ std::string FindStub(const Options& o, std::vector<std::string>* tried) {
     return "";
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
+// `input` is UTF-8 (from the manifest), `out` as the command line gave it.
+bool SamePath(const std::string& input, const std::string& out) {
     std::error_code error;
+    const fs::path a = fs::u8path(input), b = fs::path(out);
     return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
 }
 
@@ -214,7 +216,7 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
     std::vector<uint8_t> data;
     if (e.is_info) {
         data = plan.info_block;
-    } else if (!ReadFile(e.path, &data)) {
+    } else if (!ReadFile(fs::u8path(e.path), &data)) {
         r->Error("cannot read '" + e.path + "' for " + e.name);
         return false;
     }

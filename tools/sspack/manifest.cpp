@@ -427,7 +427,7 @@ void Loader::Document() {
         line = path->line;
         shown = path->shown;
     } else if (file) {
-        value = fs::path(file->value).filename().string();
+        value = fs::u8path(file->value).filename().u8string();
         line = file->line;
         shown = file->shown;
     }
@@ -458,26 +458,27 @@ void Loader::Template() {
     plan->info_block.assign(info::kBlockSize, 0);
     const Item* item = Find(items, "installer", "Template");
     if (!item) return;
-    const fs::path path = dir / fs::path(item->value);
+    const fs::path path = dir / fs::u8path(item->value);
     std::ifstream in(path, std::ios::binary);
     std::error_code error;
     if (!in || !fs::is_regular_file(path, error)) {
-        d->Error(item->line, item->shown + ": cannot read '" + path.string() + "'");
+        d->Error(item->line, item->shown + ": cannot read '" + path.u8string() + "'");
         return;
     }
     const uint64_t size = fs::file_size(path, error);
     if (error || size > info::kBlockSize) {
-        d->Error(item->line, item->shown + ": '" + path.string() + "' is " + std::to_string(size) +
-                                 " bytes; an INFO block has " + std::to_string(info::kBlockSize));
+        d->Error(item->line, item->shown + ": '" + path.u8string() + "' is " +
+                                 std::to_string(size) + " bytes; an INFO block has " +
+                                 std::to_string(info::kBlockSize));
         return;
     }
     in.read(reinterpret_cast<char*>(plan->info_block.data()), static_cast<std::streamsize>(size));
-    plan->inputs.push_back(path.string());
+    plan->inputs.push_back(path.u8string());
 }
 
 bool Loader::CheckFile(const Item& item, PlannedEntry* entry) {
-    const fs::path path = dir / fs::path(item.value);
-    entry->path = path.string();
+    const fs::path path = dir / fs::u8path(item.value);
+    entry->path = path.u8string();
     entry->line = item.line;
     std::error_code error;
     if (item.value.empty()) {
@@ -485,27 +486,27 @@ bool Loader::CheckFile(const Item& item, PlannedEntry* entry) {
         return false;
     }
     if (!fs::exists(path, error)) {
-        d->Error(item.line, item.shown + ": '" + path.string() + "' does not exist");
+        d->Error(item.line, item.shown + ": '" + path.u8string() + "' does not exist");
         return false;
     }
     if (!fs::is_regular_file(path, error)) {
-        d->Error(item.line, item.shown + ": '" + path.string() + "' is not a file");
+        d->Error(item.line, item.shown + ": '" + path.u8string() + "' is not a file");
         return false;
     }
     std::ifstream in(path, std::ios::binary);
     char probe;
     if (!in || (fs::file_size(path, error) > 0 && !in.read(&probe, 1))) {
-        d->Error(item.line, item.shown + ": '" + path.string() + "' cannot be read");
+        d->Error(item.line, item.shown + ": '" + path.u8string() + "' cannot be read");
         return false;
     }
     entry->size = fs::file_size(path, error);
     if (entry->size > kMaxEntryBytes) {
-        d->Error(item.line, item.shown + ": '" + path.string() + "' is " +
+        d->Error(item.line, item.shown + ": '" + path.u8string() + "' is " +
                                 std::to_string(entry->size) +
                                 " bytes; an entry holds at most 2 GiB - 1");
         return false;
     }
-    plan->inputs.push_back(path.string());
+    plan->inputs.push_back(path.u8string());
     return true;
 }
 
@@ -672,7 +673,7 @@ bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPla
     std::ostringstream text;
     text << in.rdbuf();
     const std::vector<Item> items = ParseItems(text.str(), d);
-    plan->inputs.push_back(path);
+    plan->inputs.push_back(fs::path(path).u8string());
     Loader loader{items, d, strict, fs::path(path).parent_path(), plan};
     loader.Installer();
     loader.Files();

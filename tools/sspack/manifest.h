@@ -44,7 +44,8 @@ struct BuildPlan {
     InfoFields fields;
     std::vector<uint8_t> info_block;    // the whole INFO entry, info::kBlockSize bytes
     std::vector<PlannedEntry> entries;  // payload order
-    std::vector<std::string> inputs;    // every file read, for the output-overwrites-input test
+    std::vector<std::string>
+        inputs;  // every file read (UTF-8), for the output-overwrites-input test
 };
 
 // The most records a payload archive's directory holds.
