@@ -22,6 +22,7 @@ void ResetDialogs() {
     BuildPending = 1;
     TickCount = 0;
     BytesDone = 0;
+    StreamProgressHooks = ProgressHooks{nullptr, nullptr};
 }
 
 int AskConfirmation() {
