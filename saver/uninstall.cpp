@@ -114,7 +114,7 @@ int UninstallSaver(const char* name) {
     if (removed == 2) {
         Say(name, name, " has been removed from this computer.", nullptr, nullptr);
     } else if (removed == 1) {
-        Say(name, name, " has been removed. Its file ", OwnLongPath,
+        Say(name, name, " has been removed.\n\nIts file ", OwnLongPath,
             " will be deleted when Windows restarts.");
     } else {
         Say(name, name,
