@@ -478,29 +478,83 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, Reporter* r) {
     return true;
 }
 
-int Build(const Options& o, Reporter* r) {
+// Everything that can be checked before a byte is written. kExitBuilt when all passed.
+int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint8_t>* stub) {
     Diagnostics d;
-    BuildPlan plan;
-    const bool loaded = LoadManifest(o.manifest, o.strict, &d, &plan);
+    const bool loaded = LoadManifest(o.manifest, o.strict, &d, plan);
     for (const Diagnostic& item : d.items)
         if (item.error || !o.quiet || o.json)
             r->Diagnostic(o.manifest, item.line, item.error, item.message);
     if (!loaded) return kExitUsage;
-    for (const std::string& input : plan.inputs)
+    for (const std::string& input : plan->inputs)
         if (SamePath(input, o.out)) {
             r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
             return kExitUsage;
         }
-    std::vector<uint8_t> stub;
-    if (!LoadStub(o, &stub, r)) return kExitUsage;
-    uint64_t bound = stub.size() + uint64_t{kPayloadRecords} * kRecordSize;
-    for (const PlannedEntry& e : plan.entries)
+    if (!LoadStub(o, stub, r)) return kExitUsage;
+    uint64_t bound = stub->size() + uint64_t{kPayloadRecords} * kRecordSize;
+    for (const PlannedEntry& e : plan->entries)
         bound += e.alias_of_movie ? 0 : e.size;
     if (bound > 0xFFFFFFFFull) {
         r->Error("the inputs add up to " + std::to_string(bound) +
                  " bytes; an installer holds at most 4 GiB - 1 (32-bit offsets)");
         return kExitUsage;
     }
+    return kExitBuilt;
+}
+
+// Marks the entries whose compression in the archive at `path` did not pay. The reader is left
+// open on that archive. False when it cannot be read back.
+bool FindFallBacks(const BuildPlan& plan, const std::string& path, std::vector<bool>* fall_back,
+                   Reporter* r) {
+    if (OpenArchive(path.c_str()) == kInvalidFile) {
+        r->Error("cannot read back the scratch archive '" + path + "'");
+        return false;
+    }
+    const std::vector<DirectoryRecord> records = ReaderRecords();
+    fall_back->assign(plan.entries.size(), false);
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
+        const PlannedEntry& e = plan.entries[i];
+        const DirectoryRecord* record = RecordNamed(records, e.name);
+        (*fall_back)[i] = e.compress == CompressMode::kAuto && !e.scramble && !e.alias_of_movie &&
+                          record && record->method != kMethodStored &&
+                          record->stored_size >= record->original_size;
+    }
+    return true;
+}
+
+// Writes the payload: every entry compressed as asked into `stage_a`; then, when some did not
+// get smaller, `stage_b` with those stored and the others copied unchanged. The archive to append
+// to the stub, or "" after a failure.
+std::string WritePayload(const Options& o, const BuildPlan& plan, const std::string& stage_a,
+                         const std::string& stage_b, std::vector<bool>* fall_back, Reporter* r) {
+    Bar.on = StderrIsTerminal() && !o.quiet && !o.json;
+    for (const PlannedEntry& e : plan.entries)
+        if (!e.alias_of_movie && !e.scramble && e.compress != CompressMode::kNo)
+            Bar.total += e.size;
+    if (Bar.on) StreamProgressHooks.byte_count_hook = OnBytesWritten;
+    const size_t n = plan.entries.size();
+    r->Verbose("compressing " + std::to_string(n) + " entries into " + stage_a);
+    const bool written = WriteStage(plan, stage_a, std::vector<bool>(n, false), false, r);
+    BarClear();
+    if (!written || !FindFallBacks(plan, stage_a, fall_back, r)) return "";
+    bool any = false;
+    for (bool b : *fall_back)
+        any = any || b;
+    std::string result = stage_a;
+    if (any) {
+        r->Verbose("storing the entries that compression did not make smaller");
+        result = WriteStage(plan, stage_b, *fall_back, true, r) ? stage_b : "";
+    }
+    CloseArchive(ReaderHandle());
+    return result;
+}
+
+int Build(const Options& o, Reporter* r) {
+    BuildPlan plan;
+    std::vector<uint8_t> stub;
+    const int checked = CheckInputs(o, r, &plan, &stub);
+    if (checked != kExitBuilt) return checked;
 
     Cleanup cleanup;
     const std::string stage_a = o.out + ".sspack-a";
@@ -509,46 +563,10 @@ int Build(const Options& o, Reporter* r) {
     cleanup.scratch = {stage_a, stage_b, part};
     cleanup.out = o.out;
 
-    Bar.on = StderrIsTerminal() && !o.quiet && !o.json;
-    for (const PlannedEntry& e : plan.entries)
-        if (!e.alias_of_movie && !e.scramble && e.compress != CompressMode::kNo)
-            Bar.total += e.size;
-    if (Bar.on) StreamProgressHooks.byte_count_hook = OnBytesWritten;
-
-    const size_t n = plan.entries.size();
-    r->Verbose("compressing " + std::to_string(n) + " entries into " + stage_a);
-    bool ok = WriteStage(plan, stage_a, std::vector<bool>(n, false), false, r);
-    BarClear();
-    if (!ok) return kExitIo;
-
-    // Entries whose compression did not pay are stored instead; the rest are copied as they are.
-    if (OpenArchive(stage_a.c_str()) == kInvalidFile) {
-        r->Error("cannot read back the scratch archive '" + stage_a + "'");
-        return kExitIo;
-    }
-    const std::vector<DirectoryRecord> stage_records = ReaderRecords();
-    std::vector<bool> fall_back(n, false);
-    bool any = false;
-    for (size_t i = 0; i < n; ++i) {
-        const PlannedEntry& e = plan.entries[i];
-        const DirectoryRecord* record = RecordNamed(stage_records, e.name);
-        if (e.compress == CompressMode::kAuto && !e.scramble && !e.alias_of_movie && record &&
-            record->method != kMethodStored && record->stored_size >= record->original_size) {
-            fall_back[i] = true;
-            any = true;
-        }
-    }
-    std::string final_stage = stage_a;
-    if (any) {
-        r->Verbose("storing the entries that compression did not make smaller");
-        ok = WriteStage(plan, stage_b, fall_back, true, r);
-        final_stage = stage_b;
-    }
-    CloseArchive(ReaderHandle());
-    if (!ok) return kExitIo;
-
+    std::vector<bool> fall_back;
+    const std::string payload = WritePayload(o, plan, stage_a, stage_b, &fall_back, r);
     std::vector<DirectoryRecord> records;
-    if (!JoinStub(stub, final_stage, part, &records, r)) return kExitIo;
+    if (payload.empty() || !JoinStub(stub, payload, part, &records, r)) return kExitIo;
     std::error_code error;
     fs::remove(o.out, error);
     fs::rename(part, o.out, error);
@@ -559,12 +577,11 @@ int Build(const Options& o, Reporter* r) {
     if (o.verify && !VerifyOutput(o, plan, r)) return kExitIo;
 
     std::vector<Written> written;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
         const DirectoryRecord* record = RecordNamed(records, plan.entries[i].name);
         if (record) written.push_back({&plan.entries[i], *record, fall_back[i]});
     }
-    const uint64_t total = fs::file_size(o.out, error);
-    PrintSummary(o, written, stub.size(), total);
+    PrintSummary(o, written, stub.size(), fs::file_size(o.out, error));
     cleanup.keep_out = true;
     return kExitBuilt;
 }

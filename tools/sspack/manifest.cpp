@@ -8,20 +8,14 @@
 #include <map>
 #include <sstream>
 
+
 #include "tools/sspack/codepage.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// One `Key=Value` line.
-struct Item {
-    std::string section;  // lower case
-    std::string key;      // lower case
-    std::string shown;    // "[Section] Key" as written, for messages
-    std::string value;
-    int line = 0;
-};
+typedef IniItem Item;
 
 // The keys of the manifest; `repeatable` keys form ordered lists.
 struct KnownKey {
@@ -83,17 +77,8 @@ constexpr size_t kMaxDocumentNameBytes = 120;
 constexpr uint64_t kMaxEntryBytes = 0x7FFFFFFF;
 constexpr uint64_t kMaxArchiveBytes = 0xFFFFFFFF;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return "";
-    const size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
+std::string Lower(const std::string& s) {
+    return LowerAscii(s);
 }
 
 const KnownKey* FindKnown(const std::string& section, const std::string& key) {
@@ -102,72 +87,41 @@ const KnownKey* FindKnown(const std::string& section, const std::string& key) {
     return nullptr;
 }
 
+bool KnownSection(const std::string& section) {
+    return section == "installer" || section == "texts" || section == "alternative" ||
+           section == "files";
+}
+
 bool IsOptionKey(const std::string& section, const std::string& key) {
     if (section != "files") return false;
     const size_t dot = key.find('.');
     return dot != std::string::npos && dot > 0;
 }
 
-// Splits the text into items; malformed lines, unknown keys and repeated keys are reported.
-std::vector<Item> ParseItems(const std::string& text, Diagnostics* d) {
+// The items of known sections and keys; unknown ones and repeated keys are reported.
+std::vector<Item> KnownItems(const IniText& ini, Diagnostics* d) {
+    for (const IniSection& section : ini.sections)
+        if (!KnownSection(section.name))
+            d->Error(section.line, "unknown section [" + section.shown +
+                                       "] (known: Installer, Texts, Alternative, Files)");
     std::vector<Item> items;
     std::map<std::string, int> seen;  // "section/key" -> first line
-    std::istringstream in(text);
-    std::string raw, section, section_shown;
-    int line = 0;
-    bool section_known = true;
-    while (std::getline(in, raw)) {
-        ++line;
-        if (line == 1 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) raw.erase(0, 3);
-        const std::string s = Trim(raw);
-        if (s.empty() || s[0] == ';' || s[0] == '#') continue;
-        if (s[0] == '[') {
-            if (s.back() != ']') {
-                d->Error(line, "a section header must end with ']'");
-                continue;
-            }
-            section_shown = Trim(s.substr(1, s.size() - 2));
-            section = Lower(section_shown);
-            section_known = section == "installer" || section == "texts" ||
-                            section == "alternative" || section == "files";
-            if (!section_known)
-                d->Error(line, "unknown section [" + section_shown +
-                                   "] (known: Installer, Texts, Alternative, Files)");
-            continue;
-        }
-        const size_t eq = s.find('=');
-        if (eq == std::string::npos) {
-            d->Error(line, "expected Key=Value, a [Section] or a ; comment");
-            continue;
-        }
-        Item item;
-        const std::string key_shown = Trim(s.substr(0, eq));
-        item.key = Lower(key_shown);
-        item.section = section;
-        item.shown = "[" + section_shown + "] " + key_shown;
-        item.value = Trim(s.substr(eq + 1));
-        if (item.value.size() >= 2 && item.value.front() == '"' && item.value.back() == '"')
-            item.value = item.value.substr(1, item.value.size() - 2);
-        item.line = line;
-        if (section.empty()) {
-            d->Error(line, key_shown + " stands before any [Section]");
-            continue;
-        }
-        if (!section_known) continue;
-        const KnownKey* known = FindKnown(section, item.key);
-        if (!known && !IsOptionKey(section, item.key)) {
-            d->Error(line, "unknown key " + item.shown);
+    for (const Item& item : ini.items) {
+        const KnownKey* known = FindKnown(item.section, item.key);
+        if (!KnownSection(item.section)) continue;  // reported with its header
+        if (!known && !IsOptionKey(item.section, item.key)) {
+            d->Error(item.line, "unknown key " + item.shown);
             continue;
         }
         if (!known || !known->repeatable) {
-            const std::string id = section + "/" + item.key;
+            const std::string id = item.section + "/" + item.key;
             auto first = seen.find(id);
             if (first != seen.end()) {
-                d->Error(line, item.shown + " is given twice (first on line " +
-                                   std::to_string(first->second) + ")");
+                d->Error(item.line, item.shown + " is given twice (first on line " +
+                                        std::to_string(first->second) + ")");
                 continue;
             }
-            seen[id] = line;
+            seen[id] = item.line;
         }
         items.push_back(item);
     }
@@ -634,12 +588,6 @@ void Loader::Limits() {
 
 }  // namespace
 
-bool Diagnostics::HasErrors() const {
-    for (const Diagnostic& item : items)
-        if (item.error) return true;
-    return false;
-}
-
 std::string AdditionalEntryName(size_t k) {
     if (k == 0) return "ADDTL";
     std::string number = std::to_string(k);
@@ -672,7 +620,7 @@ bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPla
     }
     std::ostringstream text;
     text << in.rdbuf();
-    const std::vector<Item> items = ParseItems(text.str(), d);
+    const std::vector<Item> items = KnownItems(ParseIni(text.str(), d), d);
     plan->inputs.push_back(fs::path(path).u8string());
     Loader loader{items, d, strict, fs::path(path).parent_path(), plan};
     loader.Installer();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/sspack/info_block.h"
+#include "tools/sspack/ini.h"
 
 enum class CompressMode { kAuto, kYes, kNo };
 
@@ -24,20 +25,6 @@ struct PlannedEntry {
     CompressMode compress = CompressMode::kAuto;
     uint8_t scramble = 0;  // stored XORed with this key byte when not 0
     uint64_t size = 0;     // bytes of the file (or of the block)
-};
-
-struct Diagnostic {
-    bool error = false;
-    int line = 0;  // 0: the manifest as a whole
-    std::string message;
-};
-
-struct Diagnostics {
-    std::string file;  // the manifest as the user named it
-    std::vector<Diagnostic> items;
-    void Error(int line, const std::string& message) { items.push_back({true, line, message}); }
-    void Warning(int line, const std::string& message) { items.push_back({false, line, message}); }
-    bool HasErrors() const;
 };
 
 struct BuildPlan {
