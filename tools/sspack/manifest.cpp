@@ -8,7 +8,6 @@
 #include <map>
 #include <sstream>
 
-
 #include "tools/sspack/codepage.h"
 
 namespace fs = std::filesystem;
