@@ -316,6 +316,50 @@ TEST(SspackBuild, InstallsOnTheHostAndTheScreenSaverVerifies) {
     EXPECT_NE(info.out.find("Name=Minimal\n"), std::string::npos) << info.out;
 }
 
+TEST(SspackBuild, StubLookup) {
+    struct Row {
+        const char* tag;
+        std::string env;
+        std::string args;
+        int exit_code;
+        std::string stub;     // the file the output must start with
+        const char* message;  // part of standard error
+    };
+    ScratchDir dir;
+    const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));
+    ASSERT_EQ(BuildWithHostStub(manifest, dir.File("setup"), dir).exit_code, 0);
+    const Row rows[] = {
+        {"--host: the installer of the same build folder", "", "--host", 0, SSINSTALLER_PATH, ""},
+        {"$SSPACK_STUB", "SSPACK_STUB=" + Quoted(dir.File("stub.bin")), "--host", 0,
+         dir.File("stub.bin"), ""},
+        {"--stub wins over $SSPACK_STUB", "SSPACK_STUB=/nonexistent",
+         "--stub " + Quoted(dir.File("saver.bin")), 0, dir.File("saver.bin"), ""},
+        {"an installer as the stub: a warning", "", "--stub " + Quoted(dir.File("setup")), 0,
+         dir.File("setup"), "the stub already ends in a payload archive"},
+        {"an installer as the stub, --strict", "", "--strict --stub " + Quoted(dir.File("setup")),
+         1, "", "the stub already ends in a payload archive"},
+        {"an empty stub", "", "--stub /dev/null", 1, "", "cannot read the stub"},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        const std::string out = dir.File("out" + std::to_string(++n) + ".exe");
+        const RunResult r = RunSspack(
+            "build " + Quoted(manifest) + " -o " + Quoted(out) + " " + row.args, dir, row.env);
+        EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
+        EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+        if (row.exit_code != 0) {
+            EXPECT_FALSE(FileExists(out));
+            continue;
+        }
+        const Bytes stub = ReadWholeFile(row.stub);
+        const Bytes built = ReadWholeFile(out);
+        ASSERT_GT(built.size(), stub.size());
+        EXPECT_TRUE(std::equal(stub.begin(), stub.end(), built.begin()));
+        EXPECT_EQ(RunSspack("verify " + Quoted(out), dir).exit_code, 0);
+    }
+}
+
 TEST(SspackBuild, IoFailureIsExitCode2AndLeavesNothing) {
     ScratchDir dir;
     const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));

@@ -22,10 +22,10 @@ static std::string ReadText(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-RunResult RunSspack(const std::string& args, const ScratchDir& dir) {
+RunResult RunSspack(const std::string& args, const ScratchDir& dir, const std::string& env) {
     const std::string out = dir.File(".run-out"), err = dir.File(".run-err");
-    const std::string command =
-        Quoted(SSPACK_PATH) + " " + args + " </dev/null >" + Quoted(out) + " 2>" + Quoted(err);
+    const std::string command = env + " " + Quoted(SSPACK_PATH) + " " + args + " </dev/null >" +
+                                Quoted(out) + " 2>" + Quoted(err);
     const int status = std::system(command.c_str());
     RunResult r;
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

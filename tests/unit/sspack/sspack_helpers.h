@@ -11,8 +11,9 @@ struct RunResult {
     std::string err;  // standard error
 };
 
-// Runs sspack with `args` (already quoted for the shell), stdin from /dev/null.
-RunResult RunSspack(const std::string& args, const ScratchDir& dir);
+// Runs sspack with `args` (already quoted for the shell), stdin from /dev/null; `env` is put
+// before the command ("NAME=value ...").
+RunResult RunSspack(const std::string& args, const ScratchDir& dir, const std::string& env = "");
 
 // Single-quotes `text` for the shell.
 std::string Quoted(const std::string& text);
