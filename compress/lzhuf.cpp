@@ -463,53 +463,129 @@ static inline uint64_t LoadBigEndian64(const uint8_t* p) {
     return __builtin_bswap64(Load64(p));
 }
 
-// The same decoding from a 64-bit view of the next bytes of the unit, for when at least 8 of
-// them can be served. Afterwards the window and the stream stand exactly where byte-wise reads
-// would have left them: a symbol ends on a one-bit read, before which the window held at least
-// 9 bits, so the bytes requested are the fewest that gave it that.
-static inline int DecodeSymbolInUnit(uint32_t* distance) {
-    const uint32_t held = get_count;
-    const uint64_t bits =
-        (static_cast<uint64_t>(get_bits) << 48) | (LoadBigEndian64(StreamReadPtr) >> held);
+// The decoder's fast path reads its bits from a 64-bit window filled eight bytes at a time from
+// the current unit, ahead of the byte requests that the 16-bit window makes. Those requests are
+// still what the block stream sees: a symbol always ends on a one-bit read, before which the
+// 16-bit window held 9 to 16 bits, so after a symbol it holds 8 to 15 and every further whole
+// byte in the wide window was fetched early. They are counted before anything the block stream
+// does (a flush, a unit read) and the 16-bit window is rebuilt when the unit runs short.
+struct WideWindow {
+    uint64_t bits;           // next bits at the top; below `held`, the bytes after them
+    uint32_t held;           // valid bits
+    const uint8_t* next;     // next byte of the unit not in the window
+    const uint8_t* counted;  // requests up to here have been counted for the tick hook
+};
+
+constexpr uint32_t kWideRefill = 40;  // enough for the longest code (21 bits) and a distance
+
+static inline bool EnterWide(WideWindow* w) {
+    if (get_count < 8 || StreamReadEnd - StreamReadPtr < 16) return false;
+    w->bits = static_cast<uint64_t>(get_bits) << 48;
+    w->held = get_count;
+    w->next = w->counted = StreamReadPtr;
+    return true;
+}
+
+// Where the byte-wise window's requests stand, at a symbol boundary.
+static inline const uint8_t* RequestedUpTo(const WideWindow& w) {
+    return w.next - ((w.held - 8) >> 3);
+}
+
+static inline void CountRequests(WideWindow* w) {
+    const uint8_t* requested = RequestedUpTo(*w);
+    StreamCountManyTicks(static_cast<uint32_t>(requested - w->counted));
+    w->counted = requested;
+}
+
+static void LeaveWide(WideWindow* w) {
+    CountRequests(w);
+    StreamReadPtr = w->counted;
+    get_count = 8 + ((w->held - 8) & 7);
+    get_bits = static_cast<uint16_t>((w->bits >> 48) & (0xFFFF0000u >> get_count));
+}
+
+// Tops the window up when the unit still has eight bytes for it; 0 when it does not.
+static inline int RefillWide(WideWindow* w) {
+    if (w->held >= kWideRefill) return 1;
+    if (StreamReadEnd - w->next < 8) return 0;
+    // Bits of the next byte may already sit below `held`; OR-ing the same byte there again
+    // leaves them as they are.
+    w->bits |= LoadBigEndian64(w->next) >> w->held;
+    w->next += (63 - w->held) >> 3;
+    w->held |= 56;
+    return 1;
+}
+
+static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
+    uint64_t bits = w->bits;
     uint32_t used = 0;
     int c = child[kRoot];
     do {
-        c = child[c + static_cast<int>((bits << used) >> 63)];
+        c = child[c + static_cast<int>(bits >> 63)];
+        bits <<= 1;
         ++used;
     } while (c < kNodes);
     const int s = c - kNodes;
     UpdateModel(s);
     if (s >= 256) {
-        const uint64_t rest = bits << used;
-        const DistanceCode code = DecodeTable[rest >> 56];
+        const DistanceCode code = DecodeTable[bits >> 56];
         const uint32_t length = code.length + 6u;
         *distance = (static_cast<uint32_t>(code.upper) << 6) |
-                    static_cast<uint32_t>((rest >> (64 - length)) & 0x3F);
+                    static_cast<uint32_t>((bits >> (64 - length)) & 0x3F);
+        bits <<= length;
         used += length;
     }
-    const int32_t short_by = static_cast<int32_t>(used + 8 - held);
-    const uint32_t requested = short_by > 0 ? (static_cast<uint32_t>(short_by) + 7) >> 3 : 0;
-    get_count = held + 8 * requested - used;
-    get_bits = static_cast<uint16_t>(((bits << used) >> 48) & (0xFFFF0000u >> get_count));
-    StreamReadPtr += requested;
-    StreamCountTicks(requested);
+    w->bits = bits;
+    w->held -= used;
     return s;
 }
 
-// Writes n bytes (n < 1,024) copied from the ring at `from` to the output and the ring.
-static inline uint32_t EmitMatch(uint32_t from, uint32_t n, uint32_t r) {
-    if (static_cast<uint32_t>(StreamWriteEnd - StreamWritePtr) > n) {
-        uint8_t* out = StreamWritePtr;
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint8_t b = ring[(from + k) & kRingMask];
-            out[k] = b;
-            ring[r] = b;
-            r = (r + 1) & kRingMask;
+// Copies n bytes forward from `from` to `to` as a match does: where the source runs into the
+// bytes being written, it reads them again. Eight bytes at a time when source and destination
+// are at least eight apart, which gives the same bytes; the last eight are copied again so that
+// nothing past the end is touched.
+static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
+    const intptr_t gap = to - from;
+    if (n >= 8 && (gap >= 8 || gap <= -8)) {
+        uint32_t k = 0;
+        for (; k + 8 <= n; k += 8)
+            memcpy(to + k, from + k, 8);
+        if (k < n) memcpy(to + n - 8, from + n - 8, 8);
+    } else if (gap == 1) {
+        memset(to, *from, n);
+    } else if (gap >= n || gap <= -static_cast<intptr_t>(n)) {
+        // Apart by at least the length (3 to 7 here): two overlapping copies cover it.
+        if (n >= 4) {
+            uint32_t head, tail;
+            memcpy(&head, from, 4);
+            memcpy(&tail, from + n - 4, 4);
+            memcpy(to, &head, 4);
+            memcpy(to + n - 4, &tail, 4);
+        } else {
+            for (uint32_t k = 0; k < n; ++k)
+                to[k] = from[k];
         }
-        StreamWritePtr = out + n;
-        StreamCountTicks(n);
-        return r;
+    } else {
+        for (uint32_t k = 0; k < n; ++k)
+            to[k] = from[k];
     }
+}
+
+// Writes a match of n bytes (n < 1,024) from ring position `from` to the ring at r and to the
+// output, when neither range wraps and the output buffer has room to spare. 0 when it cannot.
+static inline int EmitMatchInBuffer(uint32_t from, uint32_t n, uint32_t r) {
+    const uint32_t room = static_cast<uint32_t>(StreamWriteEnd - StreamWritePtr);
+    if (room <= n + 8 || from + n > kRingSize || r + n > kRingSize) return 0;
+    CopyMatch(ring + r, ring + from, n);
+    // Up to 7 bytes past the match land in the output buffer's free part, to be overwritten.
+    for (uint32_t k = 0; k < n; k += 8)
+        memcpy(StreamWritePtr + k, ring + r + k, 8);
+    StreamWritePtr += n;
+    StreamCountTicks(n);
+    return 1;
+}
+
+static uint32_t EmitMatchByBytes(uint32_t from, uint32_t n, uint32_t r) {
     for (uint32_t k = 0; k < n; ++k) {
         const uint8_t b = ring[(from + k) & kRingMask];
         StreamPutByte(b);
@@ -527,19 +603,38 @@ void LzhufDecode() {
     memset(ring, ' ', kRingStart);
     uint32_t r = kRingStart;
     uint32_t count = 0;
+    WideWindow w;
+    bool wide = false;
     while (count < target_size) {
+        if (!wide) wide = EnterWide(&w);
+        if (wide && !RefillWide(&w)) {
+            LeaveWide(&w);
+            wide = false;
+        }
         uint32_t distance = 0;
-        const int c = StreamReadEnd - StreamReadPtr >= 8 ? DecodeSymbolInUnit(&distance)
-                                                         : DecodeSymbolByBytes(&distance);
+        const int c = wide ? DecodeSymbolWide(&w, &distance) : DecodeSymbolByBytes(&distance);
         if (c < 256) {
-            StreamPutByte(static_cast<uint32_t>(c));
+            if (StreamWriteEnd - StreamWritePtr > 1) {
+                *StreamWritePtr++ = static_cast<uint8_t>(c);
+                StreamCountTicks(1);
+            } else {
+                if (wide) CountRequests(&w);
+                StreamPutByte(static_cast<uint32_t>(c));
+            }
             ring[r] = static_cast<uint8_t>(c);
             r = (r + 1) & kRingMask;
             ++count;
         } else {
             const uint32_t n = static_cast<uint32_t>(c) - (255 - kThreshold);
+            const uint32_t from = (r - distance - 1) & kRingMask;
             count += n;
-            r = EmitMatch((r - distance - 1) & kRingMask, n, r);
+            if (EmitMatchInBuffer(from, n, r)) {
+                r = (r + n) & kRingMask;
+            } else {
+                if (wide) CountRequests(&w);
+                r = EmitMatchByBytes(from, n, r);
+            }
         }
     }
+    if (wide) LeaveWide(&w);
 }

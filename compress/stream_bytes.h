@@ -29,6 +29,15 @@ inline void StreamCountTicks(uint32_t n) {
     }
 }
 
+// Counts any number of bytes passed without a unit read or a flush in between.
+inline void StreamCountManyTicks(uint32_t n) {
+    StreamTicks += n;
+    while (StreamTicks >= kTickInterval) {
+        StreamTicks -= kTickInterval;
+        StreamTick();
+    }
+}
+
 inline int StreamGetByte() {
     if (StreamReadPtr < StreamReadEnd) {
         StreamCountTicks(1);
