@@ -2,7 +2,6 @@
 // itself when started with /U. See switches.h for the command lines it answers.
 #include <windows.h>
 
-#include <stdio.h>
 #include <string.h>
 
 #include "saver/movie.h"
@@ -12,7 +11,9 @@
 #include "saver/uninstall.h"
 
 static char FallbackName[kSaverNameSize];  // 128 bytes: the file's name, when INFO has none
-static char AboutText[512];                // 512 bytes: the text of the settings box
+// 1,024 bytes: the text of the settings box; wsprintfA writes at most 1,024 bytes, and the
+// name (127 at most) and the fixed text fit well within it.
+static char AboutText[1024];
 
 // Without INFO the saver goes by its file name without the folder and the extension.
 static const char* FileBaseName() {
@@ -29,16 +30,16 @@ static const char* FileBaseName() {
 static void ShowAbout(HWND owner, const char* name) {
     MovieView movie;
     if (OpenMovie(MovieBytes, MovieSize, &movie)) {
-        snprintf(AboutText, sizeof AboutText,
-                 "%s\n\nShows a picture of %d x %d pixels%s.\n"
-                 "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
-                 name, movie.width, movie.height,
-                 movie.cycle_count > 1 ? " whose colours move" : "");
+        wsprintfA(AboutText,
+                  "%s\n\nShows a picture of %d x %d pixels%s.\n"
+                  "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
+                  name, movie.width, movie.height,
+                  movie.cycle_count > 1 ? " whose colours move" : "");
     } else {
-        snprintf(AboutText, sizeof AboutText,
-                 "%s\n\nThis screen saver carries no picture it can show.\n"
-                 "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
-                 name);
+        wsprintfA(AboutText,
+                  "%s\n\nThis screen saver carries no picture it can show.\n"
+                  "There is nothing to set.\n\nTo remove it, use Add or Remove Programs.",
+                  name);
     }
     MessageBoxA(owner, AboutText, name, MB_OK | MB_ICONINFORMATION);
 }
