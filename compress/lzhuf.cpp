@@ -37,14 +37,14 @@ struct DistanceCode {
 // Module state, shared by encoder and decoder; it survives between runs.
 uint32_t target_size;                                       // expansion: original size, 0 to stop
 static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
-static int16_t left[kRingSize + 1];        // match trees: left child; [4,096] is null
-static int16_t up[kRingSize + 1];          // match trees: parent
-static int16_t right[kRingSize + 257];     // right child; [4,097 + b]: root of byte b
+static uint16_t left[kRingSize + 1];        // match trees: left child; [4,096] is null
+static uint16_t up[kRingSize + 1];          // match trees: parent
+static uint16_t right[kRingSize + 257];     // right child; [4,097 + b]: root of byte b
 static int16_t best_length;                // latest insertion: longest match found
 static int16_t best_distance;              // its distance minus 1
 static uint16_t weight[kNodes + 1];        // node weights, ascending; [627] sentinel
-static int16_t child[kNodes];              // left child, or 627 + symbol for a leaf
-static int16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
+static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
+static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
 static uint32_t put_bits;                  // pending output bits, at the top
 static uint32_t put_count;                 // how many, fewer than 8 between symbols
 static uint16_t get_bits;                  // buffered input bits, at the top
@@ -100,13 +100,13 @@ static void BuildDistanceTables() {
 static void InitModel() {
     for (int s = 0; s < kSymbols; ++s) {
         weight[s] = 1;
-        child[s] = static_cast<int16_t>(s + kNodes);
-        parent[s + kNodes] = static_cast<int16_t>(s);
+        child[s] = static_cast<uint16_t>(s + kNodes);
+        parent[s + kNodes] = static_cast<uint16_t>(s);
     }
     for (int i = 0, j = kSymbols; j <= kRoot; i += 2, ++j) {
         weight[j] = static_cast<uint16_t>(weight[i] + weight[i + 1]);
-        child[j] = static_cast<int16_t>(i);
-        parent[i] = parent[i + 1] = static_cast<int16_t>(j);
+        child[j] = static_cast<uint16_t>(i);
+        parent[i] = parent[i + 1] = static_cast<uint16_t>(j);
     }
     weight[kNodes] = 0xFFFF;
     parent[kRoot] = 0;
@@ -132,26 +132,26 @@ static void RebuildModel() {
         memmove(&weight[k + 1], &weight[k], (n - k) * sizeof weight[0]);
         memmove(&child[k + 1], &child[k], (n - k) * sizeof child[0]);
         weight[k] = static_cast<uint16_t>(f);
-        child[k] = static_cast<int16_t>(i);
+        child[k] = static_cast<uint16_t>(i);
     }
     for (int i = 0; i < kNodes; ++i) {
         const int k = child[i];
-        parent[k] = static_cast<int16_t>(i);
-        if (k < kNodes) parent[k + 1] = static_cast<int16_t>(i);
+        parent[k] = static_cast<uint16_t>(i);
+        if (k < kNodes) parent[k + 1] = static_cast<uint16_t>(i);
     }
 }
 
 // The last node, from c + 1 on, whose weight is below k. Weights ascend, so the run of equal
 // weights that ends there can be long (all unused symbols weigh 1): look a few nodes ahead,
 // then gallop and bisect.
-static inline int LastBelow(int c, uint32_t k) {
-    int l = c + 1;
+static inline size_t LastBelow(size_t c, uint32_t k) {
+    const size_t l = c + 1;
     if (k <= weight[l + 1]) return l;
     if (k <= weight[l + 2]) return l + 1;
     if (k <= weight[l + 3]) return l + 2;
-    int lo = l + 3;  // weight[lo] < k
-    int step = 4;
-    int hi = lo + step;
+    size_t lo = l + 3;  // weight[lo] < k
+    size_t step = 4;
+    size_t hi = lo + step;
     while (hi < kNodes && k > weight[hi]) {
         lo = hi;
         step <<= 1;
@@ -159,7 +159,7 @@ static inline int LastBelow(int c, uint32_t k) {
     }
     if (hi > kNodes) hi = kNodes;  // weight[kNodes] is the sentinel, above every k
     while (hi - lo > 1) {
-        const int mid = (lo + hi) >> 1;
+        const size_t mid = (lo + hi) >> 1;
         if (k > weight[mid]) {
             lo = mid;
         } else {
@@ -169,23 +169,23 @@ static inline int LastBelow(int c, uint32_t k) {
     return lo;
 }
 
-static inline void UpdateModel(int s) {
+static inline void UpdateModel(size_t s) {
     if (weight[kRoot] == kMaxWeight) RebuildModel();
-    int c = parent[s + kNodes];
+    size_t c = parent[s + kNodes];
     do {
         const uint32_t k = ++weight[c];
         if (k > weight[c + 1]) {
-            const int l = LastBelow(c, k);
+            const size_t l = LastBelow(c, k);
             weight[c] = weight[l];
             weight[l] = static_cast<uint16_t>(k);
-            const int i = child[c];
-            parent[i] = static_cast<int16_t>(l);
-            if (i < kNodes) parent[i + 1] = static_cast<int16_t>(l);
-            const int j = child[l];
-            child[l] = static_cast<int16_t>(i);
-            parent[j] = static_cast<int16_t>(c);
-            if (j < kNodes) parent[j + 1] = static_cast<int16_t>(c);
-            child[c] = static_cast<int16_t>(j);
+            const size_t i = child[c];
+            parent[i] = static_cast<uint16_t>(l);
+            if (i < kNodes) parent[i + 1] = static_cast<uint16_t>(l);
+            const size_t j = child[l];
+            child[l] = static_cast<uint16_t>(i);
+            parent[j] = static_cast<uint16_t>(c);
+            if (j < kNodes) parent[j + 1] = static_cast<uint16_t>(c);
+            child[c] = static_cast<uint16_t>(j);
             c = l;
         }
         c = parent[c];
@@ -277,15 +277,15 @@ static inline void InsertPosition(int r) {
     for (;;) {
         if (cmp >= 0) {
             if (right[p] == kNil) {
-                right[p] = static_cast<int16_t>(r);
-                up[r] = static_cast<int16_t>(p);
+                right[p] = static_cast<uint16_t>(r);
+                up[r] = static_cast<uint16_t>(p);
                 break;
             }
             p = right[p];
         } else {
             if (left[p] == kNil) {
-                left[p] = static_cast<int16_t>(r);
-                up[r] = static_cast<int16_t>(p);
+                left[p] = static_cast<uint16_t>(r);
+                up[r] = static_cast<uint16_t>(p);
                 break;
             }
             p = left[p];
@@ -311,12 +311,12 @@ static inline void InsertPosition(int r) {
                     up[r] = up[p];
                     left[r] = left[p];
                     right[r] = right[p];
-                    up[left[p]] = static_cast<int16_t>(r);
-                    up[right[p]] = static_cast<int16_t>(r);
+                    up[left[p]] = static_cast<uint16_t>(r);
+                    up[right[p]] = static_cast<uint16_t>(r);
                     if (right[up[p]] == p) {
-                        right[up[p]] = static_cast<int16_t>(r);
+                        right[up[p]] = static_cast<uint16_t>(r);
                     } else {
-                        left[up[p]] = static_cast<int16_t>(r);
+                        left[up[p]] = static_cast<uint16_t>(r);
                     }
                     up[p] = kNil;
                     break;
@@ -346,16 +346,16 @@ static inline void DeletePosition(int p) {
             right[up[q]] = left[q];
             up[left[q]] = up[q];
             left[q] = left[p];
-            up[left[p]] = static_cast<int16_t>(q);
+            up[left[p]] = static_cast<uint16_t>(q);
         }
         right[q] = right[p];
-        up[right[p]] = static_cast<int16_t>(q);
+        up[right[p]] = static_cast<uint16_t>(q);
     }
     up[q] = up[p];
     if (right[up[p]] == p) {
-        right[up[p]] = static_cast<int16_t>(q);
+        right[up[p]] = static_cast<uint16_t>(q);
     } else {
-        left[up[p]] = static_cast<int16_t>(q);
+        left[up[p]] = static_cast<uint16_t>(q);
     }
     up[p] = kNil;
 }
@@ -497,7 +497,7 @@ static inline void CountRequests(WideWindow* w) {
     w->counted = requested;
 }
 
-static void LeaveWide(WideWindow* w) {
+static inline void LeaveWide(WideWindow* w) {
     CountRequests(w);
     StreamReadPtr = w->counted;
     get_count = 8 + ((w->held - 8) & 7);
@@ -519,13 +519,13 @@ static inline int RefillWide(WideWindow* w) {
 static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
     uint64_t bits = w->bits;
     uint32_t used = 0;
-    int c = child[kRoot];
+    size_t c = child[kRoot];
     do {
-        c = child[c + static_cast<int>(bits >> 63)];
+        c = child[c + (bits >> 63)];
         bits <<= 1;
         ++used;
     } while (c < kNodes);
-    const int s = c - kNodes;
+    const int s = static_cast<int>(c) - kNodes;
     UpdateModel(s);
     if (s >= 256) {
         const DistanceCode code = DecodeTable[bits >> 56];
