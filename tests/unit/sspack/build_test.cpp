@@ -401,4 +401,21 @@ TEST(SspackBuild, OutputModes) {
     EXPECT_NE(plain.out.find("built "), std::string::npos) << plain.out;
 }
 
+TEST(SspackBuild, ProgressBarOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    ScratchDir dir;
+    const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));
+    const std::string build = Quoted(SSPACK_PATH) + " build " + Quoted(manifest) + " -o " +
+                              Quoted(dir.File("t.exe")) + " --stub " + Quoted(SSINSTALLER_PATH);
+    // script(1) gives the build a terminal and records what it drew there.
+    const std::string command = "script -qec " + Quoted(build + " >/dev/null") + " " +
+                                Quoted(dir.File("typescript")) + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes drawn = ReadWholeFile(dir.File("typescript"));
+    const std::string text(drawn.begin(), drawn.end());
+    EXPECT_NE(text.find("100%"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r["), std::string::npos) << text;
+    EXPECT_TRUE(FileExists(dir.File("t.exe")));
+}
+
 }  // namespace
