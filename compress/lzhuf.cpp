@@ -40,19 +40,21 @@ static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring
 static uint16_t left[kRingSize + 1];        // match trees: left child; [4,096] is null
 static uint16_t up[kRingSize + 1];          // match trees: parent
 static uint16_t right[kRingSize + 257];     // right child; [4,097 + b]: root of byte b
-static int16_t best_length;                // latest insertion: longest match found
-static int16_t best_distance;              // its distance minus 1
-static uint16_t weight[kNodes + 1];        // node weights, ascending; [627] sentinel
+static int16_t best_length;                 // latest insertion: longest match found
+static int16_t best_distance;               // its distance minus 1
+static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
 static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
 static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
-static uint32_t put_bits;                  // pending output bits, at the top
-static uint32_t put_count;                 // how many, fewer than 8 between symbols
-static uint16_t get_bits;                  // buffered input bits, at the top
-static uint32_t get_count;                 // how many
-static uint32_t longest_code;              // longest code over 16 bits, latest encode
-static uint8_t EncodeLength[64];           // distance prefix: bits, by upper value
-static uint8_t EncodeCode[64];             // distance prefix: code in the top bits
-static DistanceCode DecodeTable[256];      // by the next 8 bits of the stream
+static uint32_t put_bits;                   // pending output bits, at the top
+static uint32_t put_count;                  // how many, fewer than 8 between symbols
+static uint16_t get_bits;                   // buffered input bits, at the top
+static uint32_t get_count;                  // how many
+static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
+static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
+static uint32_t longest_code;               // longest code over 16 bits, latest encode
+static uint8_t EncodeLength[64];            // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];              // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];       // by the next 8 bits of the stream
 
 void ResetBitBuffers() {
     put_bits = 0;
@@ -112,30 +114,42 @@ static void InitModel() {
     parent[kRoot] = 0;
 }
 
-// Halves every leaf weight and builds the tree again by pairing nodes in index order.
+// Halves every leaf weight and builds the tree again by pairing nodes in index order: nodes 2m
+// and 2m + 1 get the parent m, placed after every node of lower or equal weight. Pair sums never
+// decrease and a parent always lands beyond the pair it joins, so the finished order is the
+// leaves (in their old order) merged with the parents (in the order made), a leaf first where
+// weights are equal; it is built in one pass.
 static void RebuildModel() {
-    int j = 0;
-    for (int i = 0; i < kNodes; ++i) {
+    size_t leaves = 0;
+    for (size_t i = 0; i < kNodes; ++i) {
         if (child[i] >= kNodes) {
-            weight[j] = static_cast<uint16_t>((weight[i] + 1) / 2);
-            child[j] = child[i];
-            ++j;
+            leaf_weight[leaves] = static_cast<uint16_t>((weight[i] + 1) / 2);
+            leaf_child[leaves] = child[i];
+            ++leaves;
         }
     }
-    for (int i = 0, n = kSymbols; n < kNodes; i += 2, ++n) {
-        const uint32_t f = weight[i] + weight[i + 1];
-        weight[n] = static_cast<uint16_t>(f);
-        int k = n - 1;
-        while (f < weight[k])
-            --k;
-        ++k;  // after every node of equal weight
-        memmove(&weight[k + 1], &weight[k], (n - k) * sizeof weight[0]);
-        memmove(&child[k + 1], &child[k], (n - k) * sizeof child[0]);
-        weight[k] = static_cast<uint16_t>(f);
-        child[k] = static_cast<uint16_t>(i);
+    size_t next_leaf = 0;
+    size_t made = 0;    // parents made: parent m joins nodes 2m and 2m + 1
+    size_t placed = 0;  // parents placed
+    uint16_t parent_weight[kSymbols - 1];
+    for (size_t at = 0; at < kNodes; ++at) {
+        while (made < kSymbols - 1 && 2 * made + 1 < at) {
+            parent_weight[made] = static_cast<uint16_t>(weight[2 * made] + weight[2 * made + 1]);
+            ++made;
+        }
+        if (next_leaf < kSymbols &&
+            (placed == made || leaf_weight[next_leaf] <= parent_weight[placed])) {
+            weight[at] = leaf_weight[next_leaf];
+            child[at] = leaf_child[next_leaf];
+            ++next_leaf;
+        } else {
+            weight[at] = parent_weight[placed];
+            child[at] = static_cast<uint16_t>(2 * placed);
+            ++placed;
+        }
     }
-    for (int i = 0; i < kNodes; ++i) {
-        const int k = child[i];
+    for (size_t i = 0; i < kNodes; ++i) {
+        const size_t k = child[i];
         parent[k] = static_cast<uint16_t>(i);
         if (k < kNodes) parent[k + 1] = static_cast<uint16_t>(i);
     }
