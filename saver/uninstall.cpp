@@ -57,12 +57,30 @@ static int FindOwnFile() {
     return 1;
 }
 
+// RegDeleteKeyExA exists from Windows XP x64 on; taken by name so the saver still starts where
+// it does not.
+typedef LONG(WINAPI* RegDeleteKeyExFunction)(HKEY, LPCSTR, REGSAM, DWORD);
+
+// An installer of the other bitness wrote the key into the other registry view (a 32-bit one
+// into WOW6432Node on a 64-bit system), so both views are tried; a view without the key is no
+// failure. Returns 1 when a key was deleted.
 static int DeleteUninstallKey() {
     KeyPath[0] = '\0';
     if (!Append(KeyPath, sizeof KeyPath, kUninstallRoot) ||
         !Append(KeyPath, sizeof KeyPath, OwnLongName))
         return 0;
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, KeyPath) == ERROR_SUCCESS;
+    int deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, KeyPath) == ERROR_SUCCESS;
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    const RegDeleteKeyExFunction delete_in_view =
+        advapi ? reinterpret_cast<RegDeleteKeyExFunction>(
+                     reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExA")))
+               : nullptr;
+    if (delete_in_view) {
+        const REGSAM views[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+        for (REGSAM view : views)
+            if (delete_in_view(HKEY_LOCAL_MACHINE, KeyPath, view, 0) == ERROR_SUCCESS) deleted = 1;
+    }
+    return deleted;
 }
 
 // Paths are compared without regard to case; the 8.3 forms are compared too, so that

@@ -90,17 +90,22 @@ set_current_saver() {
 
 current_saver() { grep -i '^SCRNSAVE\.EXE=' "$system_ini" | tr -d '\r'; }
 
-# Writes the file and the uninstall key.
+# Writes the file and the uninstall key, in the registry view $1 (/reg:64, or /reg:32 as a 32-bit
+# installer on a 64-bit system leaves it).
+view=/reg:64
 install_saver() {
+    view=$1
     "$make_scr" "$scr" "$saver_exe" "$movie" "$name" || fail "ss_make_scr could not make $scr"
     timeout 60 "$wine" reg add "$uninstall_key" /v DisplayName /d "Screensaver ($name)" /f \
-        >/dev/null 2>&1 || fail "cannot write the uninstall key"
+        "$view" >/dev/null 2>&1 || fail "cannot write the uninstall key"
     timeout 60 "$wine" reg add "$uninstall_key" /v UninstallString \
-        /d "C:\\windows\\$name.scr /U" /f >/dev/null 2>&1 || fail "cannot write the uninstall key"
-    timeout 60 "$wine" reg query "$uninstall_key" >/dev/null 2>&1 || fail "no uninstall key"
+        /d "C:\\windows\\$name.scr /U" /f "$view" >/dev/null 2>&1 ||
+        fail "cannot write the uninstall key"
+    timeout 60 "$wine" reg query "$uninstall_key" "$view" >/dev/null 2>&1 ||
+        fail "no uninstall key in the view $view"
 }
 
-install_saver
+install_saver /reg:64
 short_name=$(timeout 60 "$wine" cmd /c "dir /x C:\\windows\\*.scr" 2>/dev/null | tr -d '\r' |
     awk -v long="$name.scr" 'substr($0, length($0) - length(long) + 1) == long {
         for (i = 1; i <= NF; i++) if ($i ~ /~/) { print $i; exit } }')
@@ -229,8 +234,8 @@ uninstall() {
     answer_box "$box" || fail "/U did not end after its box was answered"
     grep -q "MSGBOX_OnInit L\"$name has been removed" "$log" ||
         fail "the box does not say $name has been removed (see $log)"
-    timeout 60 "$wine" reg query "$uninstall_key" >/dev/null 2>&1 &&
-        fail "the uninstall key is still there"
+    timeout 60 "$wine" reg query "$uninstall_key" "$view" >/dev/null 2>&1 &&
+        fail "the uninstall key is still there (view $view)"
     grep -qi '^\[boot\]' "$system_ini" || fail "system.ini lost its [boot] section"
     if [ -e "$scr" ]; then
         # Deleting a running program's file is refused; the saver asked for it at the restart.
@@ -249,13 +254,14 @@ uninstall uninstall
 [ -z "$(current_saver)" ] || fail "system.ini still has $(current_saver)"
 say "/U: SCRNSAVE.EXE, which named the file by its 8.3 path, is cleared"
 
-# Another program as the current screen saver stays where it is.
-install_saver
+# Another program as the current screen saver stays where it is. This time a 32-bit installer
+# wrote the key.
+install_saver /reg:32
 set_current_saver 'C:\windows\other.scr'
 uninstall uninstall-other
 [ "$(current_saver)" = 'SCRNSAVE.EXE=C:\windows\other.scr' ] ||
     fail "/U changed another saver's entry: '$(current_saver)'"
-say "/U: SCRNSAVE.EXE naming another saver is kept"
+say "/U: SCRNSAVE.EXE naming another saver is kept; the key in the 32-bit view is gone"
 
 say "PASS: /c names the saver; /s shows the MOVIE full screen, moving, and ends on a key or a" \
     "mouse move; /U removes the uninstall key, its own SCRNSAVE.EXE and the file"
