@@ -37,9 +37,10 @@ struct DistanceCode {
 // Module state, shared by encoder and decoder; it survives between runs.
 uint32_t target_size;                                       // expansion: original size, 0 to stop
 static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
-static uint16_t left[kRingSize + 1];        // match trees: left child; [4,096] is null
+static uint16_t link[kRingSize + 257][2];   // match trees: [p][0] left, [p][1] right child of
+                                            // position p; [4,096]: the null slot; [4,097 + b][1]:
+                                            // the root of the tree of first byte b
 static uint16_t up[kRingSize + 1];          // match trees: parent
-static uint16_t right[kRingSize + 257];     // right child; [4,097 + b]: root of byte b
 static int16_t best_length;                 // latest insertion: longest match found
 static int16_t best_distance;               // its distance minus 1
 static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
@@ -67,9 +68,8 @@ void ResetBitBuffers() {
 void LzhufResetState() {
     ResetBitBuffers();
     memset(ring, 0, sizeof ring);
-    memset(left, 0, sizeof left);
+    memset(link, 0, sizeof link);
     memset(up, 0, sizeof up);
-    memset(right, 0, sizeof right);
     memset(weight, 0, sizeof weight);
     memset(child, 0, sizeof child);
     memset(parent, 0, sizeof parent);
@@ -262,8 +262,8 @@ static inline uint64_t Load64(const uint8_t* p) {
 
 // Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch when
 // they agree up to it.
-static inline int MatchEnd(const uint8_t* a, const uint8_t* b, int from) {
-    int i = from;
+static inline size_t MatchEnd(const uint8_t* a, const uint8_t* b, size_t from) {
+    size_t i = from;
     for (;;) {
         const uint64_t x = Load64(a + i) ^ Load64(b + i);
         if (x != 0) {
@@ -276,66 +276,52 @@ static inline int MatchEnd(const uint8_t* a, const uint8_t* b, int from) {
 }
 
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
-// (the nearest of equal ones) in best_length and best_distance. Every string in the subtree
-// being descended lies between the nearest smaller and larger nodes passed, so it shares at
-// least the shorter of their common prefixes with the key: comparing starts there.
-static inline void InsertPosition(int r) {
+// (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
+// means no match. Every string in the subtree being descended lies between the nearest smaller
+// and larger nodes passed, so it shares at least the shorter of their common prefixes with the
+// key: comparing starts there, eight bytes at a time.
+static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
-    int p = kRingSize + 1 + key[0];
-    int cmp = 1;
-    right[r] = left[r] = kNil;
-    int best = 0;
-    int distance = best_distance;
-    int below = 1;  // common prefix with the nearest smaller node passed
-    int above = 1;  // common prefix with the nearest larger node passed
+    size_t p = kRingSize + 1 + key[0];
+    size_t side = 1;  // the first step goes to the root, the right child of the tree's slot
+    link[r][0] = link[r][1] = kNil;
+    size_t best = kThreshold;
+    size_t distance = 0;
+    size_t below = 1;  // common prefix with the nearest smaller node passed
+    size_t above = 1;  // common prefix with the nearest larger node passed
     for (;;) {
-        if (cmp >= 0) {
-            if (right[p] == kNil) {
-                right[p] = static_cast<uint16_t>(r);
-                up[r] = static_cast<uint16_t>(p);
-                break;
-            }
-            p = right[p];
-        } else {
-            if (left[p] == kNil) {
-                left[p] = static_cast<uint16_t>(r);
-                up[r] = static_cast<uint16_t>(p);
-                break;
-            }
-            p = left[p];
+        const size_t next = link[p][side];
+        if (next == kNil) {
+            link[p][side] = static_cast<uint16_t>(r);
+            up[r] = static_cast<uint16_t>(p);
+            break;
         }
-        const int i = MatchEnd(key, ring + p, below < above ? below : above);
-        if (i < kMaxMatch) {
-            cmp = key[i] - ring[p + i];
-            if (cmp > 0) {
-                below = i;
-            } else {
-                above = i;
-            }
-        } else {
-            cmp = 0;
+        p = next;
+        const size_t i = MatchEnd(key, ring + p, below < above ? below : above);
+        if (i >= kMaxMatch) {
+            // Equal strings: r takes p's place in the tree, and p leaves it.
+            distance = ((r - p) & kRingMask) - 1;
+            best = kMaxMatch;
+            up[r] = up[p];
+            link[r][0] = link[p][0];
+            link[r][1] = link[p][1];
+            up[link[p][0]] = static_cast<uint16_t>(r);
+            up[link[p][1]] = static_cast<uint16_t>(r);
+            const size_t parent_of_p = up[p];
+            link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(r);
+            up[p] = kNil;
+            break;
         }
-        if (i > kThreshold) {
-            const int d = ((r - p) & kRingMask) - 1;
-            if (i > best) {
-                distance = d;
+        side = key[i] > ring[p + i];
+        if (side) {
+            below = i;
+        } else {
+            above = i;
+        }
+        if (i >= best) {
+            const size_t d = ((r - p) & kRingMask) - 1;
+            if (i > best || d < distance) {
                 best = i;
-                if (i >= kMaxMatch) {
-                    // Equal strings: r takes p's place in the tree.
-                    up[r] = up[p];
-                    left[r] = left[p];
-                    right[r] = right[p];
-                    up[left[p]] = static_cast<uint16_t>(r);
-                    up[right[p]] = static_cast<uint16_t>(r);
-                    if (right[up[p]] == p) {
-                        right[up[p]] = static_cast<uint16_t>(r);
-                    } else {
-                        left[up[p]] = static_cast<uint16_t>(r);
-                    }
-                    up[p] = kNil;
-                    break;
-                }
-            } else if (i == best && d < distance) {
                 distance = d;
             }
         }
@@ -344,33 +330,30 @@ static inline void InsertPosition(int r) {
     best_distance = static_cast<int16_t>(distance);
 }
 
-static inline void DeletePosition(int p) {
+static inline void DeletePosition(size_t p) {
     if (up[p] == kNil) return;
-    int q;
-    if (right[p] == kNil) {
-        q = left[p];
-    } else if (left[p] == kNil) {
-        q = right[p];
+    size_t q;
+    if (link[p][1] == kNil) {
+        q = link[p][0];
+    } else if (link[p][0] == kNil) {
+        q = link[p][1];
     } else {
-        q = left[p];
-        if (right[q] != kNil) {
+        q = link[p][0];
+        if (link[q][1] != kNil) {
             do {
-                q = right[q];
-            } while (right[q] != kNil);
-            right[up[q]] = left[q];
-            up[left[q]] = up[q];
-            left[q] = left[p];
-            up[left[p]] = static_cast<uint16_t>(q);
+                q = link[q][1];
+            } while (link[q][1] != kNil);
+            link[up[q]][1] = link[q][0];
+            up[link[q][0]] = up[q];
+            link[q][0] = link[p][0];
+            up[link[p][0]] = static_cast<uint16_t>(q);
         }
-        right[q] = right[p];
-        up[right[p]] = static_cast<uint16_t>(q);
+        link[q][1] = link[p][1];
+        up[link[p][1]] = static_cast<uint16_t>(q);
     }
     up[q] = up[p];
-    if (right[up[p]] == p) {
-        right[up[p]] = static_cast<uint16_t>(q);
-    } else {
-        left[up[p]] = static_cast<uint16_t>(q);
-    }
+    const size_t parent_of_p = up[p];
+    link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(q);
     up[p] = kNil;
 }
 
@@ -381,7 +364,7 @@ void LzhufEncode() {
     longest_code = 0;
     InitModel();
     for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
-        right[i] = kNil;
+        link[i][1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         up[i] = kNil;
     memset(ring, ' ', kRingStart);
