@@ -3,5 +3,5 @@
 
 #include "platform/types.h"
 
-// The module that holds the resources (icon 200, the dialogs), stored by WinMain.
+// The module that holds the resources (icon 200, the dialogs), stored by the entry point.
 extern PlatInstance g_instance;
