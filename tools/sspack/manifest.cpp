@@ -74,7 +74,6 @@ constexpr uint32_t kDefaultEncoding = 1252;
 constexpr size_t kMaxDocumentNameBytes = 120;
 // The block stream takes a signed 32-bit input size, and every offset is 32 bits.
 constexpr uint64_t kMaxEntryBytes = 0x7FFFFFFF;
-constexpr uint64_t kMaxArchiveBytes = 0xFFFFFFFF;
 
 std::string Lower(const std::string& s) {
     return LowerAscii(s);
