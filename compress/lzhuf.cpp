@@ -260,18 +260,15 @@ static inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 
-// Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch when
-// they agree up to it.
+// Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch or
+// more when they agree up to the 60th byte.
 static inline size_t MatchEnd(const uint8_t* a, const uint8_t* b, size_t from) {
     size_t i = from;
     for (;;) {
         const uint64_t x = Load64(a + i) ^ Load64(b + i);
-        if (x != 0) {
-            i += __builtin_ctzll(x) >> 3;
-            return i < kMaxMatch ? i : kMaxMatch;
-        }
+        if (x != 0) return i + (__builtin_ctzll(x) >> 3);
         i += 8;
-        if (i >= kMaxMatch) return kMaxMatch;
+        if (i >= kMaxMatch) return i;
     }
 }
 
