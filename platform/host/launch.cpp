@@ -1,6 +1,7 @@
 // Host program starts, environment expansion, restart-time removal and file mappings. Programs
 // are never run: the command line is recorded and the configured result returned.
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -67,6 +68,8 @@ void HostFailMapping(int which) {
 
 uint32_t PlatWinExec(const char* command_line, uint32_t show) {
     started.push_back(command_line);
+    // Nothing is run in the simulation; a person at the terminal is told what would start.
+    if (isatty(1)) fprintf(stdout, "  (starts: %s)\n", command_line);
     HostLog("WinExec(\"%s\", %u) = %u", command_line, show, winexec_result);
     return winexec_result;
 }
