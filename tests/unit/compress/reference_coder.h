@@ -1,4 +1,4 @@
-// A second, deliberately plain coder for the tests: the published algorithm written out step by
+// A second, deliberately plain coder for the tests: the same algorithm written out step by
 // step, one byte compare and one bit at a time, over fresh state on every call. The installer's
 // coder must produce exactly its bits; where they differ, the fast paths are wrong.
 #pragma once
