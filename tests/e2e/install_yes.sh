@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Yes on the standard confirmation box installs: the progress dialog appears centred, its bar
+# advances, it closes before the completion box; the .scr in C:\windows verifies, system.ini
+# names it as the screen saver and the uninstall entry has both values. Also measures the time
+# from start to the progress dialog's first paint.
+#
+# usage: install_yes.sh <win64 build folder> <output folder> <sspack> [rename tool]
+set -u
+test_name=install_yes
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$@"
+
+# A movie large enough for the bar to be seen moving: 6 MiB that compress well but not to
+# nothing, so the expansion takes a second or two.
+python3 - "$work/pack-movie.bin" <<'EOF'
+import random, sys
+random.seed(7)
+words = [bytes(random.choice(b"abcdefghij") for _ in range(random.randint(3, 9))) for _ in range(400)]
+out = bytearray()
+while len(out) < 6 << 20:
+    out += random.choice(words) + b" "
+open(sys.argv[1], "wb").write(out[: 6 << 20])
+EOF
+e2e_build_installer Aurora-setup.exe <<EOF
+[Installer]
+Name=Aurora
+CodePage=0
+FollowUp=none
+ShowProgress=yes
+[Texts]
+Question=Install the Aurora screen saver?
+Success=Aurora is now your screen saver.
+Failure=Aurora could not be installed.
+Progress=Installing Aurora...
+[Files]
+Saver=saver.bin
+Stub=stub.bin
+Movie=$work/pack-movie.bin
+Zett=zett.bin
+Kmdl=kmdl.bin
+PreviewB=preview.bmp
+Additional=stars.txt
+EOF
+say "installer built"
+
+e2e_run "$work/pack/Aurora-setup.exe"
+e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
+box=$window
+say "confirmation box is window $box"
+sleep 0.5
+e2e_shot "$box" "$out_dir/confirm-box.png" 8
+[ "$(e2e_box_texts | head -n 1)" = "Install the Aurora screen saver?" ] ||
+    fail "the first box says \"$(e2e_box_texts | head -n 1)\""
+
+# Yes is the default button of the box.
+answered=$(date +%s.%N)
+e2e_answer "$box" Return 20
+
+# The progress dialog: no title bar, so its X name is its caption. Time to its first paint is
+# taken as the time until the window is mapped and its icon's colours show in it.
+e2e_wait_window Aurora-setup.exe 30 '^Aurora$'
+dialog=$window
+[ "$dialog" != "$box" ] || fail "the confirmation box came back"
+painted=
+shots=0
+last_fill=-1
+fills=()
+for i in $(seq 200); do
+    xwininfo -id "$dialog" 2>/dev/null | grep -q 'Map State: IsViewable' || break
+    shot="$out_dir/progress-$(printf %02d "$shots").png"
+    e2e_shot "$dialog" "$shot" 8 || break
+    colours=$(convert "$shot" -unique-colors txt:- 2>/dev/null)
+    if [ -z "$painted" ] && grep -q '#080A28' <<<"$colours"; then
+        painted=$(date +%s.%N)
+        say "progress dialog painted $(echo "$painted - $answered" | bc) s after the answer"
+        eval "$(xdotool getwindowgeometry --shell "$dialog")"
+        dialog_x=$X dialog_y=$Y dialog_w=$WIDTH dialog_h=$HEIGHT
+    fi
+    # The bar's filled part is the only large blue area (the icon's few blue stars stay put).
+    fill=$(convert "$shot" -fx 'b-r>0.4' -format '%[fx:round(mean*w*h)]' info: 2>/dev/null)
+    if [ "${fill:-0}" != "$last_fill" ]; then
+        fills+=("${fill:-0}")
+        last_fill=${fill:-0}
+        shots=$((shots + 1))
+    else
+        rm -f "$shot"
+    fi
+done
+e2e_wait_gone "$dialog" 60
+say "progress dialog closed; bar fills seen: ${fills[*]}"
+[ -n "$painted" ] || fail "the progress dialog never showed the installer's icon"
+[ "${#fills[@]}" -ge 3 ] || fail "the bar did not move (fills seen: ${fills[*]})"
+# The README's picture: a shot with the bar part-way.
+for f in "$out_dir"/progress-*.png; do
+    [ "$f" = "$out_dir/progress-00.png" ] && continue
+    cp "$f" "$out_dir/progress-dialog.png"
+    [ "$(convert "$f" -fx 'b-r>0.4' -format '%[fx:round(mean*w*h)]' info:)" -ge $((${fills[-1]} / 3)) ] && break
+done
+# Centred on the desktop (1024 x 768), give or take a pixel of rounding.
+[ $((2 * dialog_x + dialog_w - 1024)) -le 2 ] && [ $((2 * dialog_x + dialog_w - 1024)) -ge -2 ] &&
+    [ $((2 * dialog_y + dialog_h - 768)) -le 2 ] && [ $((2 * dialog_y + dialog_h - 768)) -ge -2 ] ||
+    fail "the progress dialog is not centred: ${dialog_w}x${dialog_h} at $dialog_x,$dialog_y"
+
+e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
+done_box=$window
+e2e_answer "$done_box" Return 20
+e2e_wait_exit 30
+[ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
+texts=$(e2e_box_texts | paste -sd '|')
+[ "$texts" = "Install the Aurora screen saver?|Aurora is now your screen saver." ] ||
+    fail "boxes shown: $texts"
+
+scr="$(windows_dir)/Aurora.scr"
+[ -f "$scr" ] || fail "no Aurora.scr in C:\\windows"
+"$sspack" verify "$scr" >"$out_dir/verify.log" 2>&1 || fail "sspack verify fails (see $out_dir/verify.log)"
+setting=$(e2e_screen_saver_setting)
+case "$setting" in
+*[Aa][Uu][Rr][Oo][Rr][Aa].[Ss][Cc][Rr]) ;;
+*) fail "system.ini [boot] SCRNSAVE.EXE is \"$setting\"" ;;
+esac
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Aurora.scr'
+name=$(e2e_reg "$key" DisplayName)
+command=$(e2e_reg "$key" UninstallString)
+[ -n "$name" ] || fail "no DisplayName under $key"
+case "$command" in
+*Aurora.scr\"\ /U) ;;
+*) fail "UninstallString is \"$command\"" ;;
+esac
+say "PASS: installed; SCRNSAVE.EXE=$setting; DisplayName=$name; UninstallString=$command"

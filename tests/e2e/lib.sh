@@ -1,0 +1,247 @@
+# Shared parts of the end-to-end tests of the Windows installer under Wine. Sourced by each test
+# script after it has set `test_name`; the script then calls e2e_setup with its arguments:
+#
+#   e2e_setup <folder holding the win64 ssinstaller.exe> <output folder> [sspack] [rename tool]
+#
+# Each test gets an X server of its own and a fresh Wine prefix, copied from a template prefix
+# that the first test makes once (under a lock, so tests may run in parallel). Everything but the
+# output folder (screenshots, logs) lives in a temporary folder that is gone at the end.
+
+# Debian keeps wine64 and wineserver out of PATH.
+export PATH="/usr/lib/wine:$PATH"
+
+e2e_started=$(date +%s.%N)
+say() { printf '[%5.1fs] %s\n' "$(echo "$(date +%s.%N) - $e2e_started" | bc)" "$*" >&2; }
+fail() {
+    say "FAIL ($test_name): $*"
+    exit 1
+}
+
+work=
+xvfb_pid=
+app_pid=
+e2e_cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    # wineserver -k ends every process of this prefix and the server itself.
+    [ -n "$work" ] && [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" timeout 20 wineserver -k 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    [ -n "$work" ] && rm -rf "$work"
+}
+
+e2e_setup() {
+    exe_dir=${1:?usage: $test_name.sh <win64 build folder> <output folder> [sspack] [rename tool]}
+    out_root=${2:?usage: $test_name.sh <win64 build folder> <output folder> [sspack] [rename tool]}
+    sspack=${3:-}
+    rename_tool=${4:-}
+    out_dir="$out_root/$test_name"
+    exe_name=ssinstaller.exe
+
+    source_exe=$(find "$exe_dir" -name "$exe_name" -type f -print -quit 2>/dev/null)
+    [ -n "$source_exe" ] || fail "no $exe_name under $exe_dir (build the win64 preset first)"
+    for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout flock bc; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed"
+    done
+    if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
+    command -v "$wine" >/dev/null || fail "wine is not installed"
+    mkdir -p "$out_root" || fail "cannot create $out_root"
+    out_root=$(cd "$out_root" && pwd)
+    out_dir="$out_root/$test_name"
+    rm -rf "$out_dir"
+    mkdir -p "$out_dir" || fail "cannot create $out_dir"
+    [ -z "$sspack" ] || sspack=$(cd "$(dirname "$sspack")" && pwd)/$(basename "$sspack")
+
+    work=$(mktemp -d "${TMPDIR:-/tmp}/ss-e2e.XXXXXX") || fail "no temporary folder"
+    trap e2e_cleanup EXIT
+    trap 'exit 1' INT TERM HUP
+
+    e2e_start_x
+    e2e_make_prefix
+}
+
+# An X server of our own, on whatever display number is free.
+e2e_start_x() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$out_dir/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start (see $out_dir/xvfb.log)"
+        sleep 0.1
+    done
+    [ -s "$work/display" ] || fail "Xvfb gave no display number within 10 s"
+    export DISPLAY=":$(head -n 1 "$work/display")"
+    say "Xvfb on $DISPLAY"
+}
+
+# A fresh prefix: a copy of a template made once by `wineboot -i`. The large system folder is
+# hard-linked (nothing writes to it); everything else, the registry and the .ini files among it,
+# is copied, so no test sees another's changes.
+e2e_make_prefix() {
+    export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts; the installer needs neither
+    export WINEDEBUG=-all
+    local template="$out_root/wine-template"
+    local stamp="$template/.ss-e2e-ready"
+    local version
+    version=$("$wine" --version 2>/dev/null)
+    (
+        flock 9
+        if [ "$(cat "$stamp" 2>/dev/null)" != "$version" ]; then
+            rm -rf "$template"
+            say "making the template prefix (once)"
+            WINEPREFIX="$template" timeout 120 "$wine" wineboot -i >"$out_root/wineboot.log" 2>&1 ||
+                fail "wineboot -i failed (see $out_root/wineboot.log)"
+            WINEPREFIX="$template" timeout 120 wineserver -w ||
+                fail "the template prefix was not finished within 120 s"
+            echo "$version" >"$stamp"
+        fi
+    ) 9>"$out_root/wine-template.lock" || exit 1
+    export WINEPREFIX="$work/prefix"
+    mkdir -p "$WINEPREFIX/drive_c/windows" || fail "cannot make the prefix"
+    local item
+    for item in "$template"/* "$template"/.update-timestamp; do
+        [ -e "$item" ] || continue
+        [ "$(basename "$item")" = drive_c ] || cp -a "$item" "$WINEPREFIX/" || fail "cannot copy $item"
+    done
+    for item in "$template"/drive_c/*; do
+        [ "$(basename "$item")" = windows ] || cp -a "$item" "$WINEPREFIX/drive_c/" || fail "cannot copy $item"
+    done
+    for item in "$template"/drive_c/windows/*; do
+        case "$(basename "$item")" in
+        system32 | syswow64) cp -al "$item" "$WINEPREFIX/drive_c/windows/" ;;
+        *) cp -a "$item" "$WINEPREFIX/drive_c/windows/" ;;
+        esac || fail "cannot copy $item"
+    done
+    say "prefix ready"
+}
+
+# The Unix path of a Windows path in the prefix.
+e2e_unix_path() { WINEDEBUG=-all winepath -u "$1" 2>/dev/null; }
+windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
+
+# Writes a manifest into $work/pack and builds the installer $work/pack/$1 from it with sspack.
+# The manifest text comes on standard input; the sample media of examples/minimal are at hand as
+# saver.bin, stub.bin, movie.bin, zett.bin, kmdl.bin, preview.bmp, readme.txt, stars.txt.
+e2e_build_installer() {
+    local out=$1
+    [ -x "$sspack" ] || fail "no sspack given (argument 3)"
+    mkdir -p "$work/pack"
+    cp "$e2e_examples"/*.bin "$e2e_examples"/*.bmp "$e2e_examples"/*.txt "$e2e_examples"/*.dat \
+        "$work/pack/" 2>/dev/null
+    cat >"$work/pack/manifest.ini"
+    "$sspack" build "$work/pack/manifest.ini" -o "$work/pack/$out" --stub "$source_exe" -q \
+        >"$out_dir/sspack-build.log" 2>&1 || fail "sspack build failed (see $out_dir/sspack-build.log)"
+}
+e2e_examples="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples/minimal" && pwd)"
+
+# Starts a Windows program in the background; its Wine log goes to $out_dir/wine.log. The
+# msgbox channel logs the text of each message box Wine builds, the one way to read it back.
+e2e_run() {
+    e2e_run_started=$(date +%s.%N)
+    WINEDEBUG="-all,+msgbox" "$wine" "$@" >>"$out_dir/wine.log" 2>&1 &
+    app_pid=$!
+}
+
+# Waits for the program started by e2e_run to end; sets `app_code`. Fails after $1 seconds.
+e2e_wait_exit() {
+    local limit=$1
+    for _ in $(seq $((limit * 10))); do
+        if ! kill -0 "$app_pid" 2>/dev/null; then
+            wait "$app_pid"
+            app_code=$?
+            app_pid=
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the program did not end within $limit s"
+}
+
+# Visible top-level windows of the installer (the X class is the program's file name).
+e2e_windows() { xdotool search --onlyvisible --class "^${1//./\\.}\$" 2>/dev/null; }
+
+# Waits up to $2 seconds for a visible window of program $1 whose X name is $3 (a regular
+# expression; "" for any) and sets `window` to its id. Fails when the program ends first.
+e2e_wait_window() {
+    local program=$1 limit=$2 name=${3:-}
+    local w
+    for _ in $(seq $((limit * 20))); do
+        for w in $(e2e_windows "$program"); do
+            if [ -z "$name" ] || xdotool getwindowname "$w" 2>/dev/null | grep -Eq "$name"; then
+                window=$w
+                return 0
+            fi
+        done
+        if [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null; then
+            fail "the program ended without showing the window \"$name\" (see $out_dir/wine.log)"
+        fi
+        sleep 0.05
+    done
+    fail "no window \"$name\" within $limit s"
+}
+
+# Waits until window $1 is no longer visible; fails after $2 seconds.
+e2e_wait_gone() {
+    for _ in $(seq $(($2 * 20))); do
+        xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable' || return 0
+        sleep 0.05
+    done
+    fail "window $1 still shows after $2 s"
+}
+
+# Saves window $1 (with a margin of $3 pixels, default 0) as PNG file $2.
+e2e_shot() {
+    local margin=${3:-0} geometry
+    geometry=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || return 1
+    eval "$geometry"
+    import -window root -crop "$((WIDTH + 2 * margin))x$((HEIGHT + 2 * margin))+$((X - margin))+$((Y - margin))" \
+        +repage -strip "$2" 2>/dev/null
+}
+
+# Presses key $2 in window $1 until the window goes away (a key that arrives before the window
+# has the focus is lost); fails after $3 seconds.
+e2e_answer() {
+    local window=$1 key=$2 limit=$3
+    local pressed=0
+    for i in $(seq $((limit * 10))); do
+        xwininfo -id "$window" 2>/dev/null | grep -q 'Map State: IsViewable' || return 0
+        if [ $((i % 20)) -eq 1 ]; then
+            xdotool windowactivate "$window" 2>/dev/null
+            xdotool key --window "$window" "$key" 2>/dev/null
+            pressed=$((pressed + 1))
+        fi
+        sleep 0.1
+    done
+    fail "window $window did not go away after pressing $key $pressed times"
+}
+
+# Texts of the message boxes built so far, one a line.
+e2e_box_texts() { sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/\1/p' "$out_dir/wine.log"; }
+
+# A registry value of the prefix, or nothing: e2e_reg KEY VALUE.
+e2e_reg() {
+    WINEDEBUG=-all "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+
+# The SCRNSAVE.EXE value of [boot] in the prefix's system.ini, or nothing.
+e2e_screen_saver_setting() {
+    tr -d '\r' <"$(windows_dir)/system.ini" | awk -F= '
+        /^\[/ { in_boot = (tolower($0) == "[boot]") }
+        in_boot && tolower($1) == "scrnsave.exe" { print substr($0, index($0, "=") + 1) }'
+}
+
+# The [Files] section of a small screen saver from the sample media.
+e2e_files_section() {
+    printf '%s\n' '[Files]' 'Saver=saver.bin' 'Stub=stub.bin' 'Movie=movie.bin' 'Zett=zett.bin' \
+        'Kmdl=kmdl.bin' 'PreviewB=preview.bmp' 'Additional=stars.txt'
+}
+
+# Passes when nothing of screen saver $1 is installed: no file, no system.ini setting naming
+# it, no uninstall entry.
+e2e_expect_nothing_installed() {
+    [ ! -e "$(windows_dir)/$1.scr" ] || fail "$1.scr was written"
+    case "$(e2e_screen_saver_setting)" in
+    *"$1"*) fail "system.ini names $1" ;;
+    esac
+    [ -z "$(e2e_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1.scr" DisplayName)" ] ||
+        fail "an uninstall entry for $1 exists"
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Follow-up 3: after the installation the document from the payload is opened, from the
+# temporary folder, with the program that the prefix associates with its extension (a recording
+# program, through a REG_EXPAND_SZ open command). Five seconds later the installer deletes the
+# document; when the program still holds it open, the removal is left to the next restart.
+# Also reports the time from start to the progress dialog's first paint.
+#
+# usage: open_document.sh <win64 build folder> <output folder> <sspack> [rename tool]
+set -u
+test_name=open_document
+source "$(dirname "$0")/lib.sh"
+e2e_setup "$@"
+helpers="$(dirname "$0")/helpers"
+
+tools="$WINEPREFIX/drive_c/tools"
+mkdir -p "$tools"
+x86_64-w64-mingw32-gcc -Os -s -mwindows -o "$tools/record.exe" "$helpers/record.c" ||
+    fail "cannot build the recording program"
+reg_add() { WINEDEBUG=-all "$wine" reg add "$@" /f >/dev/null 2>&1 || fail "reg add $1 failed"; }
+reg_add 'HKCR\.ssdoc' /ve /d SsTest.Document
+reg_add 'HKCR\SsTest.Document\shell\Open\Command' /ve /t REG_EXPAND_SZ \
+    /d '"%SystemDrive%\tools\record.exe" "%1"'
+
+mkdir -p "$work/pack"
+printf 'Aurora notes, first line\r\nsecond line\r\n' >"$work/pack/notes.ssdoc"
+e2e_build_installer Aurora-setup.exe <<EOF
+[Installer]
+Name=Aurora
+FollowUp=open-document
+ShowProgress=yes
+[Texts]
+Failure=Aurora could not be installed.
+Progress=Installing Aurora...
+$(e2e_files_section)
+Document=notes.ssdoc
+EOF
+
+log="$tools/record.log"
+for hold in 0 10; do
+    rm -f "$log"
+    export SS_RECORD_HOLD=$hold
+    e2e_run "$work/pack/Aurora-setup.exe"
+    started=$e2e_run_started
+    # No question: the first window is the progress dialog. Its first paint is when its face
+    # shows: the build starts from the message that this paint posts, before the controls
+    # paint, so they may stay blank when the build moves little compressed data.
+    e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
+    painted=
+    for attempt in $(seq 100); do
+        e2e_shot "$window" "$work/shot.png" 2>/dev/null &&
+            [ "$(convert "$work/shot.png" -format '%[fx:mean>0.5]' info: 2>/dev/null)" = 1 ] &&
+            painted=$(date +%s.%N) && break
+        sleep 0.02
+    done
+    [ -n "$painted" ] || fail "the progress dialog was never painted"
+    say "progress dialog painted $(echo "$painted - $started" | bc) s after the start"
+
+    for _ in $(seq 300); do
+        [ -s "$log" ] && break
+        kill -0 "$app_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    [ -s "$log" ] || fail "the recording program was not started (see $out_dir/wine.log)"
+    opened=$(date +%s.%N)
+    e2e_wait_exit 60
+    ended=$(date +%s.%N)
+    [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
+    [ -z "$(e2e_box_texts)" ] || fail "a message box was shown: $(e2e_box_texts | paste -sd '|')"
+    [ -f "$(windows_dir)/Aurora.scr" ] || fail "Aurora.scr was not installed"
+    waited=$(echo "$ended - $opened" | bc)
+    say "the installer ended $waited s after the document was opened"
+    [ "$(echo "$waited >= 4.5" | bc)" = 1 ] || fail "the installer did not wait 5 s before removing"
+
+    line=$(head -n 1 "$log" | tr -d '\r')
+    cp "$log" "$out_dir/record-$hold.log"
+    # "C:\tools\record.exe" "C:\users\...\Temp\notes.ssdoc"<TAB>first line of the document
+    document=$(sed -n 's/^"C:\\tools\\record\.exe" "\(.*\\notes\.ssdoc\)"\t.*/\1/p' <<<"$line")
+    [ -n "$document" ] || fail "unexpected command line: $line"
+    [ "${line##*$'\t'}" = "Aurora notes, first line" ] || fail "the document was not there: $line"
+    [ "$(wc -l <"$log")" -eq 1 ] || fail "the program was started more than once"
+    unix_document=$(e2e_unix_path "$document")
+    [ -n "$unix_document" ] || fail "no Unix path for $document"
+    if [ "$hold" = 0 ]; then
+        [ ! -e "$unix_document" ] || fail "the document $document was not removed"
+        say "opened $document and removed it"
+    else
+        # Still open: deleting fails and the removal is arranged for the next restart.
+        [ -e "$unix_document" ] || fail "the held document was removed after all"
+        pending=$(WINEDEBUG=-all "$wine" reg query \
+            'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+            2>/dev/null | tr -d '\r')
+        grep -qiF 'notes.ssdoc' <<<"$pending" ||
+            fail "no removal at restart was arranged: $pending"
+        say "held document left for removal at the next restart"
+    fi
+done
+say "PASS: the document opened with its associated program, then removed or scheduled"
