@@ -14,6 +14,7 @@
 #include "archive/transfer.h"
 #include "platform/files.h"
 #include "tools/sspack/commands.h"
+#include "tools/sspack/text_util.h"
 
 namespace {
 
@@ -114,34 +115,10 @@ std::string MethodText(const DirectoryRecord& record) {
 }
 
 std::string Readable(uint64_t bytes) {
-    char text[32];
-    if (bytes < 1024) {
-        std::snprintf(text, sizeof text, "%" PRIu64 " B", bytes);
-    } else if (bytes < 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
-    } else if (bytes < 1024ull * 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024));
-    } else {
-        std::snprintf(text, sizeof text, "%.2f GiB", bytes / (1024.0 * 1024 * 1024));
-    }
-    return text;
+    return SizeText(bytes, 1024);
 }
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+std::string JsonLatin1(const std::string& text) {
+    return JsonText(text, true);
 }
 
 // Names shown to people: control bytes become '?', so a hostile name cannot drive the terminal.
@@ -162,11 +139,11 @@ std::vector<DirectoryRecord> Records() {
 // ---------------------------------------------------------------------------------------- list
 
 void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records) {
-    std::printf("{\"file\": %s, \"records\": [", JsonString(file).c_str());
+    std::printf("{\"file\": %s, \"records\": [", JsonLatin1(file).c_str());
     for (size_t i = 0; i < records.size(); ++i) {
         const DirectoryRecord& r = records[i];
         std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"method\": \"%s\", \"method_byte\": %u",
-                    i ? "," : "", i, JsonString(RecordName(r)).c_str(),
+                    i ? "," : "", i, JsonLatin1(RecordName(r)).c_str(),
                     IsInline(r) ? "inline" : (r.method == kMethodStored ? "stored" : "compressed"),
                     r.method);
         if (IsInline(r)) {
@@ -349,7 +326,7 @@ int CmdVerify(int argc, char** argv) {
     const uint64_t data_end =
         static_cast<uint64_t>(PlatFileSize(ReaderHandle())) - records.size() * kRecordSize;
     if (options.json)
-        std::printf("{\"file\": %s, \"entries\": [", JsonString(options.file).c_str());
+        std::printf("{\"file\": %s, \"entries\": [", JsonLatin1(options.file).c_str());
     std::string damage;
     size_t i = 0;
     for (; i < records.size() && damage.empty(); ++i) {
@@ -358,8 +335,8 @@ int CmdVerify(int argc, char** argv) {
         const std::string name = RecordName(r);
         if (options.json) {
             std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"ok\": %s", i ? "," : "", i,
-                        JsonString(name).c_str(), damage.empty() ? "true" : "false");
-            if (!damage.empty()) std::printf(", \"damage\": %s", JsonString(damage).c_str());
+                        JsonLatin1(name).c_str(), damage.empty() ? "true" : "false");
+            if (!damage.empty()) std::printf(", \"damage\": %s", JsonLatin1(damage).c_str());
             std::printf("}");
         } else {
             std::printf("%3zu  %-16s  %-10s  %10s  %s\n", i, Printable(name).c_str(),
@@ -408,7 +385,7 @@ int CmdExtract(int argc, char** argv) {
         return Fail(options.out_dir + ": cannot create the folder: " + error.message());
     }
     if (options.json)
-        std::printf("{\"file\": %s, \"extracted\": [", JsonString(options.file).c_str());
+        std::printf("{\"file\": %s, \"extracted\": [", JsonLatin1(options.file).c_str());
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string path = options.out_dir + "/" + names[i];
         // A link standing where the entry goes would carry the write outside the folder: the
@@ -431,7 +408,7 @@ int CmdExtract(int argc, char** argv) {
         }
         if (options.json) {
             std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",
-                        JsonString(names[i]).c_str(), JsonString(path).c_str(), size);
+                        JsonLatin1(names[i]).c_str(), JsonLatin1(path).c_str(), size);
         } else {
             std::printf("%-16s  %10s  -> %s\n", names[i].c_str(), Readable(size).c_str(),
                         path.c_str());

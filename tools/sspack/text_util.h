@@ -6,14 +6,16 @@
 #include <cstdio>
 #include <string>
 
-// A JSON string literal. UTF-8 passes through; quotes, backslashes and control bytes are escaped.
-inline std::string JsonText(const std::string& text) {
+// A JSON string literal. Quotes, backslashes and control bytes are escaped; UTF-8 passes
+// through, or with `bytes_as_latin1` (entry names, which are bytes of an unknown code page) every
+// byte from 0x7F up becomes \u00XX, so the literal is valid whatever the bytes.
+inline std::string JsonText(const std::string& text, bool bytes_as_latin1 = false) {
     std::string out = "\"";
     for (unsigned char c : text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c == 0x7F || (bytes_as_latin1 && c > 0x7F)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
@@ -24,15 +26,17 @@ inline std::string JsonText(const std::string& text) {
     return out + "\"";
 }
 
-// A size for people: bytes below 10 KiB, then KiB and MiB with one decimal.
-inline std::string SizeText(uint64_t bytes) {
+// A size for people: bytes below `bytes_below` (10 KiB unless given), then KiB, MiB and GiB.
+inline std::string SizeText(uint64_t bytes, uint64_t bytes_below = 10240) {
     char text[32];
-    if (bytes < 10240) {
+    if (bytes < bytes_below) {
         std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
     } else if (bytes < 10ull * 1024 * 1024) {
         std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
-    } else {
+    } else if (bytes < 1024ull * 1024 * 1024) {
         std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024));
+    } else {
+        std::snprintf(text, sizeof text, "%.2f GiB", bytes / (1024.0 * 1024 * 1024));
     }
     return text;
 }
