@@ -11,7 +11,9 @@
 export PATH="/usr/lib/wine:$PATH"
 
 e2e_started=$(date +%s.%N)
-say() { printf '[%5.1fs] %s\n' "$(echo "$(date +%s.%N) - $e2e_started" | bc)" "$*" >&2; }
+# Seconds from $2 to $1 (both `date +%s.%N`), to the millisecond.
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
+say() { printf '[%7ss] %s\n' "$(seconds_between "$(date +%s.%N)" "$e2e_started")" "$*" >&2; }
 fail() {
     say "FAIL ($test_name): $*"
     exit 1
@@ -38,7 +40,7 @@ e2e_setup() {
 
     source_exe=$(find "$exe_dir" -name "$exe_name" -type f -print -quit 2>/dev/null)
     [ -n "$source_exe" ] || fail "no $exe_name under $exe_dir (build the win64 preset first)"
-    for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout flock bc; do
+    for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout flock awk x86_64-w64-mingw32-gcc; do
         command -v "$tool" >/dev/null || fail "$tool is not installed"
     done
     if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
@@ -136,7 +138,7 @@ e2e_examples="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples/minimal" && pw
 # msgbox channel logs the text of each message box Wine builds, the one way to read it back.
 e2e_run() {
     e2e_run_started=$(date +%s.%N)
-    WINEDEBUG="-all,+msgbox" "$wine" "$@" >>"$out_dir/wine.log" 2>&1 &
+    WINEDEBUG="fixme-all,+msgbox" "$wine" "$@" >>"$out_dir/wine.log" 2>&1 &
     app_pid=$!
 }
 

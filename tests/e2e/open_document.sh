@@ -53,7 +53,7 @@ for hold in 0 10; do
         sleep 0.02
     done
     [ -n "$painted" ] || fail "the progress dialog was never painted"
-    say "progress dialog painted $(echo "$painted - $started" | bc) s after the start"
+    say "progress dialog painted $(seconds_between "$painted" "$started") s after the start"
 
     for _ in $(seq 300); do
         [ -s "$log" ] && break
@@ -67,9 +67,9 @@ for hold in 0 10; do
     [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
     [ -z "$(e2e_box_texts)" ] || fail "a message box was shown: $(e2e_box_texts | paste -sd '|')"
     [ -f "$(windows_dir)/Aurora.scr" ] || fail "Aurora.scr was not installed"
-    waited=$(echo "$ended - $opened" | bc)
+    waited=$(seconds_between "$ended" "$opened")
     say "the installer ended $waited s after the document was opened"
-    [ "$(echo "$waited >= 4.5" | bc)" = 1 ] || fail "the installer did not wait 5 s before removing"
+    awk -v w="$waited" 'BEGIN { exit !(w >= 4.5) }' || fail "the installer did not wait 5 s before removing"
 
     line=$(head -n 1 "$log" | tr -d '\r')
     cp "$log" "$out_dir/record-$hold.log"
