@@ -92,7 +92,11 @@ void PrepareDocument() {
     size_t used = strlen(DocumentTempPath);
     if (DocumentTempPath[used - 1] != '\\') strcat(DocumentTempPath, "\\");
     strcat(DocumentTempPath, name);
-    ExtractEntry("LESMI", DocumentTempPath);
+    // The temporary directory is open to every user, and this program may run elevated: a file
+    // or link planted under the document's name is removed (the link itself, not its target),
+    // and the document is created anew, which fails when anything stands there again.
+    PlatDeleteFile(DocumentTempPath);
+    ExtractEntryToNewFile("LESMI", DocumentTempPath);
     if (StickyError.latched) {
         Settings.FollowUpAction = 0;
         StickyError.latched = 0;

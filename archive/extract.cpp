@@ -27,17 +27,20 @@ static int WriteNormalEntry(const DirectoryRecord* record, FileHandle out) {
     const FileHandle in = ReaderHandle();
     if (!PlatSeek(in, record->data_offset)) return 0;
     uint32_t count = record->stored_size;
-    return TransferEntryData(in, out, &count, ContentFlags(record));
+    const TransferFlags flags = ContentFlags(record);
+    // An expansion must give the size the record states; more or less means damage.
+    return TransferEntryData(in, out, &count, flags) &&
+           (!(flags & Decompress) || count == record->original_size);
 }
 
-int ExtractEntry(const char* name, const char* path) {
+static int Extract(const char* name, const char* path, FileHandle (*create)(const char*)) {
     if (StickyError.latched) return 0;
     int ok = 0;
     const DirectoryRecord* record = nullptr;
     if (ReaderHandle() != kInvalidFile && name)
         record = FindRecord(name, kClassNormal | kClassInline);
     if (record && path) {
-        const FileHandle out = CreateOutputFile(path);
+        const FileHandle out = create(path);
         if (out != kInvalidFile) {
             if (record->method == kMethodInline) {
                 ok = WriteInlineEntry(name, out);
@@ -74,4 +77,12 @@ int ReadEntryToMemory(const char* name, uint8_t* buffer, uint32_t capacity) {
 FileHandle CreateOutputFile(const char* path) {
     if (!path) return kInvalidFile;
     return PlatCreateWrite(path);
+}
+
+int ExtractEntry(const char* name, const char* path) {
+    return Extract(name, path, CreateOutputFile);
+}
+
+int ExtractEntryToNewFile(const char* name, const char* path) {
+    return Extract(name, path, PlatCreateNew);
 }

@@ -10,6 +10,10 @@
 // at `path`. A partly written file is left in place on failure. 1 or 0.
 int ExtractEntry(const char* name, const char* path);
 
+// As ExtractEntry, but into a file that must not exist yet: whatever stands at `path` (a file
+// or a link planted there) makes it fail without writing anything through it.
+int ExtractEntryToNewFile(const char* name, const char* path);
+
 // Reads the content of the normal entry `name` into `buffer`; never writes past `capacity`
 // bytes. A stored entry longer than the capacity is cut to it (success); a compressed entry that
 // would expand beyond it fails. 1 or 0.

@@ -147,6 +147,9 @@ int CopyEntry(const char* name, TransferFlags request) {
         uint32_t count = source.stored_size;
         if (PlatSeek(reader, source.data_offset)) {
             ok = TransferEntryData(reader, WriterFile, &count, flags);
+            // An expansion must give the size its record states: a stream that yields more or
+            // less is damaged, and its copy would carry a record that lies about it.
+            if (ok && (flags & Decompress) && count != source.original_size) ok = 0;
         } else {
             count = 0;
         }

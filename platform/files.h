@@ -13,6 +13,11 @@ FileHandle PlatOpenRead(const char* path);
 // CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS): created, or truncated when it exists.
 FileHandle PlatCreateWrite(const char* path);
 
+// CreateFileA(GENERIC_WRITE, no sharing, CREATE_NEW): a new file; fails when anything already
+// stands at `path` (a file, a folder, a link, even one that leads nowhere), so nothing planted
+// there is followed or overwritten.
+FileHandle PlatCreateNew(const char* path);
+
 // GetFileSize: the low 32 bits of the size; 0xFFFFFFFF on failure.
 uint32_t PlatFileSize(FileHandle file);
 

@@ -40,6 +40,15 @@ FileHandle PlatCreateWrite(const char* path) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle PlatCreateNew(const char* path) {
+    int fd = -1;
+    // O_EXCL with O_CREAT follows no link: an existing name of any kind makes the open fail.
+    if (!SimCallFails(kHostCreateWrite, nullptr))
+        fd = open(HostRealPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    HostLog("CreateFileA(%s, GENERIC_WRITE, 0, CREATE_NEW) = %d", path, fd);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
 uint32_t PlatFileSize(FileHandle file) {
     struct stat st;
     uint32_t size = 0xFFFFFFFFu;

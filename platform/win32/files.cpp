@@ -26,6 +26,11 @@ FileHandle PlatCreateWrite(const char* path) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle PlatCreateNew(const char* path) {
+    return FromHandle(
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 uint32_t PlatFileSize(FileHandle file) {
     return GetFileSize(ToHandle(file), nullptr);
 }
