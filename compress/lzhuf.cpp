@@ -630,5 +630,6 @@ void LzhufDecode() {
             }
         }
     }
-    if (wide) LeaveWide(&w);
+    // After a failed write the stream has stopped serving; there is nothing left to account.
+    if (wide && target_size != 0) LeaveWide(&w);
 }
