@@ -10,9 +10,20 @@ test_name=install_yes
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$@"
 
-# A movie large enough for the bar to be seen moving: 6.3 MB of numbered lines, which compress
-# well but not to nothing, so the expansion takes a second or two.
-seq -f '%08.0f' 1 700000 >"$work/pack-movie.bin" || fail "cannot write the movie"
+# A movie large enough for the bar to be seen moving: 6 MiB of text from a few hundred made-up
+# words, which compresses well but not to nothing, so the expansion takes a second or two.
+awk 'BEGIN {
+    srand(7)
+    for (i = 0; i < 400; ++i) {
+        w = ""
+        for (n = 3 + int(rand() * 7); n > 0; --n) w = w substr("abcdefghij", 1 + int(rand() * 10), 1)
+        words[i] = w
+    }
+    for (size = 0; size < 6291456; size += length(w) + 1) {
+        w = words[int(rand() * 400)]
+        printf "%s ", w
+    }
+}' >"$work/pack-movie.bin" || fail "cannot write the movie"
 e2e_build_installer Aurora-setup.exe <<EOF
 [Installer]
 Name=Aurora

@@ -60,9 +60,12 @@ e2e_setup() {
     e2e_make_prefix
 }
 
-# An X server of our own, on whatever display number is free.
+# An X server of our own, on whatever display number is free. Without -noreset the server
+# resets whenever its last client leaves, as xdotool or import do between two Wine programs,
+# and a program that connects during the reset finds no display.
 e2e_start_x() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$out_dir/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+        2>"$out_dir/xvfb.log" &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$work/display" ] && break

@@ -53,6 +53,7 @@ for hold in 0 10; do
         sleep 0.02
     done
     [ -n "$painted" ] || fail "the progress dialog was never painted"
+    cp "$work/shot.png" "$out_dir/progress-first-paint-$hold.png"
     say "progress dialog painted $(seconds_between "$painted" "$started") s after the start"
 
     for _ in $(seq 300); do
