@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                            Info(0, 2, "..\\..\\evil.txt")};
     for (int i = 0; i < 3; ++i) {
         Bytes seed = infos[i];
-        seed.insert(seed.begin(), static_cast<uint8_t>(i == 1 ? 1 : 6));
+        seed.insert(seed.begin(), static_cast<uint8_t>(i == 1 ? 0x81 : 6));
         Write("fuzz_settings", "info" + std::to_string(i), seed);
     }
 
