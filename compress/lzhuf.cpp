@@ -597,7 +597,7 @@ void LzhufDecode() {
     memset(ring, ' ', kRingStart);
     uint32_t r = kRingStart;
     uint32_t count = 0;
-    WideWindow w;
+    WideWindow w = {};
     bool wide = false;
     while (count < target_size) {
         if (!wide) wide = EnterWide(&w);
