@@ -76,10 +76,13 @@ static intptr_t OnProgressInit(PlatWindow dialog) {
 }
 
 // Runs the build once, from the first start message; later ones, queued by later paints, and
-// any that the pumping dispatches during the build, find nothing to do.
-static intptr_t OnStartBuild() {
+// any that the pumping dispatches during the build, find nothing to do. The start message is
+// queued by the dialog's own first paint, ahead of its controls' paints: they are painted here,
+// or the dialog would stand without its icon and text while the build holds the thread.
+static intptr_t OnStartBuild(PlatWindow dialog) {
     if (!BuildPending) return 0;
     BuildPending = 0;
+    PlatPaintNow(dialog);
     PlatSleep(300);
     BuildScreenSaver();
     return 0;
@@ -93,7 +96,7 @@ intptr_t ProgressDialogProc(PlatWindow dialog, uint32_t message, uintptr_t, intp
         case kWmInitDialog:
             return OnProgressInit(dialog);
         case kStartBuildMessage:
-            return OnStartBuild();
+            return OnStartBuild(dialog);
         default:
             return 0;
     }

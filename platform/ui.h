@@ -73,6 +73,10 @@ int PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint
 
 int PlatSetForegroundWindow(PlatWindow window);
 
+// RedrawWindow(window, no rectangle, no region, RDW_UPDATENOW | RDW_ALLCHILDREN): paints what
+// is pending in the window and its controls now, before the caller holds the thread.
+void PlatPaintNow(PlatWindow window);
+
 // FindWindowA(no class, title): a top-level window whose title is exactly `title`, or 0.
 PlatWindow PlatFindWindow(const char* title);
 // GetParent: the window a window belongs to, or 0.

@@ -225,6 +225,10 @@ int PlatSetForegroundWindow(PlatWindow window) {
     return Find(window) != nullptr;
 }
 
+void PlatPaintNow(PlatWindow window) {
+    HostLog("RedrawWindow(%ld, RDW_UPDATENOW|RDW_ALLCHILDREN)", static_cast<long>(window));
+}
+
 int PlatEndDialog(PlatWindow dialog, intptr_t result) {
     HostLog("EndDialog(%ld, %ld)", static_cast<long>(dialog), static_cast<long>(result));
     SimWindow* s = Find(dialog);

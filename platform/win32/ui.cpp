@@ -143,6 +143,10 @@ int PlatSetForegroundWindow(PlatWindow window) {
     return SetForegroundWindow(ToHwnd(window)) != 0;
 }
 
+void PlatPaintNow(PlatWindow window) {
+    RedrawWindow(ToHwnd(window), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 int PlatEndDialog(PlatWindow dialog, intptr_t result) {
     return EndDialog(ToHwnd(dialog), result) != 0;
 }
