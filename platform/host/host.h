@@ -82,7 +82,7 @@ struct HostWindowSpec {
     bool iconic = false;
     uint32_t ex_style = 0;
 };
-intptr_t HostAddWindow(const HostWindowSpec& spec);
+intptr_t HostAddWindow(const HostWindowSpec& desc);
 struct HostReceived {
     uint32_t message;
     uintptr_t wparam;

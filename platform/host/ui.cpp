@@ -20,7 +20,7 @@ struct SimWindow {
     std::string title;
     PlatWindowProc proc;  // own windows and dialogs; null for other programs' windows, controls
     bool alive;
-    HostWindowSpec spec;                 // owner, visibility, state, extended style
+    HostWindowSpec desc;                 // owner, visibility, state, extended style
     std::vector<HostReceived> received;  // what a window without procedure was sent or posted
     int control_id;                      // a dialog control's id, 0 for top-level windows
     PlatWindow dialog;                   // the dialog a control belongs to
@@ -123,8 +123,8 @@ PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const cha
     }
     SimWindow window = NewWindow(title, it->second);
     window.class_name = class_name;
-    window.spec.visible = (style & 0x10000000) != 0;  // WS_VISIBLE
-    window.spec.ex_style = ex_style;
+    window.desc.visible = (style & 0x10000000) != 0;  // WS_VISIBLE
+    window.desc.ex_style = ex_style;
     PlatWindow w = Add(window);
     HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = %ld", ex_style, class_name, title, style,
             static_cast<long>(w));
@@ -238,9 +238,9 @@ int PlatEndDialog(PlatWindow dialog, intptr_t result) {
     return 1;
 }
 
-intptr_t HostAddWindow(const HostWindowSpec& spec) {
-    SimWindow window = NewWindow(spec.title, nullptr);
-    window.spec = spec;
+intptr_t HostAddWindow(const HostWindowSpec& desc) {
+    SimWindow window = NewWindow(desc.title, nullptr);
+    window.desc = desc;
     return Add(window);
 }
 
@@ -259,7 +259,7 @@ PlatWindow PlatFindWindow(const char* title) {
 
 PlatWindow PlatGetParent(PlatWindow window) {
     SimWindow* s = Find(window);
-    PlatWindow parent = s ? s->spec.parent : 0;
+    PlatWindow parent = s ? s->desc.parent : 0;
     HostLog("GetParent(%ld) = %ld", static_cast<long>(window), static_cast<long>(parent));
     return parent;
 }
@@ -317,8 +317,8 @@ intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, i
         return -1;
     }
     SimWindow window = NewWindow("", proc);
-    window.spec.parent = owner;
-    window.spec.visible = true;
+    window.desc.parent = owner;
+    window.desc.visible = true;
     window.rect = PlatRect{0, 0, t->width, t->height};
     PlatWindow dialog = Add(window);
     for (const ControlSpec& c : t->controls) {
@@ -420,16 +420,16 @@ int PlatIsWindow(PlatWindow window) {
     return Find(window) != nullptr;
 }
 int PlatIsIconic(PlatWindow window) {
-    return Find(window) && Find(window)->spec.iconic;
+    return Find(window) && Find(window)->desc.iconic;
 }
 int PlatIsWindowVisible(PlatWindow window) {
-    return Find(window) && Find(window)->spec.visible;
+    return Find(window) && Find(window)->desc.visible;
 }
 
 int32_t PlatGetWindowLong(PlatWindow window, int index) {
     SimWindow* s = Find(window);
     if (!s || index != kGwlExStyle) return 0;
-    return static_cast<int32_t>(s->spec.ex_style);
+    return static_cast<int32_t>(s->desc.ex_style);
 }
 
 void PlatRestrictDllSearch() {
