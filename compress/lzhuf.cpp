@@ -547,7 +547,7 @@ static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
         if (k < n) memcpy(to + n - 8, from + n - 8, 8);
     } else if (gap == 1) {
         memset(to, *from, n);
-    } else if (gap >= n || gap <= -static_cast<intptr_t>(n)) {
+    } else if (gap >= static_cast<intptr_t>(n) || gap <= -static_cast<intptr_t>(n)) {
         // Apart by at least the length (3 to 7 here): two overlapping copies cover it.
         if (n >= 4) {
             uint32_t head, tail;
