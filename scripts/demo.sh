@@ -31,7 +31,8 @@ echo "== packing examples/aurora"
 chmod +x "$work/AuroraSetup"
 
 if [ $mode = wine ]; then
-  exec tests/e2e/demo_wine.sh "$work/AuroraSetup.exe" "$work" "$sspack"
+  echo "== running AuroraSetup.exe under Wine on a virtual X display (Xvfb)"
+  exec tests/e2e/demo_wine.sh build/win64 "$work" "$sspack"
 fi
 
 echo "== running the installer (Linux build) into ./sandbox"
