@@ -148,6 +148,11 @@ int ScheduleRemovalAtRestart(const char* path) {
     FileHandle file = PlatOpenReadWriteAlways(ini_path);
     if (file == kInvalidFile) return 0;
     uint32_t size = PlatFileSize(file);
+    // Without its size the file is left alone: the edit would end it at a made-up length.
+    if (size == 0xFFFFFFFFu) {
+        PlatClose(file);
+        return 0;
+    }
     uint32_t final_length = size;
     result = 0;
     // The mapping holds the content and n + 10 zero bytes, so the content reads as one
@@ -175,8 +180,9 @@ int ScheduleRemovalAtRestart(const char* path) {
         }
         if (mapping) PlatCloseMapping(mapping);
     }
-    PlatSeek(file, final_length);
-    PlatSetEndOfFile(file);
+    // The file ends where the content does (a mapping may have grown it); when the position
+    // cannot be set, ending it at the current one would cut the content off.
+    if (PlatSeek(file, final_length)) PlatSetEndOfFile(file);
     PlatClose(file);
     return result;
 }
