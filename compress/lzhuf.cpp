@@ -276,7 +276,9 @@ static inline size_t MatchEnd(const uint8_t* a, const uint8_t* b, size_t from) {
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
 // means no match. Every string in the subtree being descended lies between the nearest smaller
 // and larger nodes passed, so it shares at least the shorter of their common prefixes with the
-// key: comparing starts there, eight bytes at a time.
+// key: comparing starts there, eight bytes at a time. Only the position inserted last before a
+// symbol is coded needs its match; the others (kTrack false) only update the tree.
+template <bool kTrack>
 static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
     size_t p = kRingSize + 1 + key[0];
@@ -315,7 +317,7 @@ static inline void InsertPosition(size_t r) {
         } else {
             above = i;
         }
-        if (i >= best) {
+        if (kTrack && i >= best) {
             const size_t d = ((r - p) & kRingMask) - 1;
             if (i > best || d < distance) {
                 best = i;
@@ -323,8 +325,10 @@ static inline void InsertPosition(size_t r) {
             }
         }
     }
-    best_length = static_cast<int16_t>(best);
-    best_distance = static_cast<int16_t>(distance);
+    if (kTrack) {
+        best_length = static_cast<int16_t>(best);
+        best_distance = static_cast<int16_t>(distance);
+    }
 }
 
 static inline void DeletePosition(size_t p) {
@@ -374,8 +378,8 @@ void LzhufEncode() {
         ++len;
     }
     for (int i = 1; i <= kMaxMatch; ++i)
-        InsertPosition(r - i);
-    InsertPosition(r);
+        InsertPosition<false>(r - i);
+    InsertPosition<true>(r);
     while (len > 0) {
         if (best_length > len) best_length = static_cast<int16_t>(len);
         if (best_length <= kThreshold) {
@@ -393,15 +397,24 @@ void LzhufEncode() {
             if (s < kMaxMatch - 1) ring[s + kRingSize] = static_cast<uint8_t>(c);
             s = (s + 1) & kRingMask;
             r = (r + 1) & kRingMask;
-            InsertPosition(r);
             ++i;
+            if (i == last) {
+                InsertPosition<true>(r);
+            } else {
+                InsertPosition<false>(r);
+            }
         }
         while (i < last) {
             ++i;
             DeletePosition(s);
             s = (s + 1) & kRingMask;
             r = (r + 1) & kRingMask;
-            if (--len != 0) InsertPosition(r);
+            if (--len == 0) continue;
+            if (i == last) {
+                InsertPosition<true>(r);
+            } else {
+                InsertPosition<false>(r);
+            }
         }
     }
     FlushBits();
