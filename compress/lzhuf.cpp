@@ -266,28 +266,32 @@ static inline size_t MatchEnd(const uint8_t* a, const uint8_t* b, size_t from) {
     size_t i = from;
     for (;;) {
         const uint64_t x = Load64(a + i) ^ Load64(b + i);
-        if (x != 0) return i + (__builtin_ctzll(x) >> 3);
+        if (x != 0) return i + (static_cast<size_t>(__builtin_ctzll(x)) >> 3);
         i += 8;
         if (i >= kMaxMatch) return i;
     }
 }
 
+static inline uint64_t LoadBigEndian64(const uint8_t* p) {
+    return __builtin_bswap64(Load64(p));
+}
+
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
-// means no match. Every string in the subtree being descended lies between the nearest smaller
-// and larger nodes passed, so it shares at least the shorter of their common prefixes with the
-// key: comparing starts there, eight bytes at a time. Only the position inserted last before a
-// symbol is coded needs its match; the others (kTrack false) only update the tree.
+// means no match. Only the position inserted last before a symbol is coded needs its match; the
+// others (kTrack false) only update the tree. Every string of the tree starts with the key's
+// byte, so most steps are settled by bytes 1 to 8 of both strings, read as big-endian numbers:
+// they order the strings as the bytes do, and their XOR shows the common prefix. Strings that
+// agree that far are compared on from byte 9, eight bytes at a time.
 template <bool kTrack>
 static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
+    const uint64_t head = LoadBigEndian64(key + 1);
     size_t p = kRingSize + 1 + key[0];
     size_t side = 1;  // the first step goes to the root, the right child of the tree's slot
     link[r][0] = link[r][1] = kNil;
     size_t best = kThreshold;
     size_t distance = 0;
-    size_t below = 1;  // common prefix with the nearest smaller node passed
-    size_t above = 1;  // common prefix with the nearest larger node passed
     for (;;) {
         const size_t next = link[p][side];
         if (next == kNil) {
@@ -296,26 +300,29 @@ static inline void InsertPosition(size_t r) {
             break;
         }
         p = next;
-        const size_t i = MatchEnd(key, ring + p, below < above ? below : above);
-        if (i >= kMaxMatch) {
-            // Equal strings: r takes p's place in the tree, and p leaves it.
-            distance = ((r - p) & kRingMask) - 1;
-            best = kMaxMatch;
-            up[r] = up[p];
-            link[r][0] = link[p][0];
-            link[r][1] = link[p][1];
-            up[link[p][0]] = static_cast<uint16_t>(r);
-            up[link[p][1]] = static_cast<uint16_t>(r);
-            const size_t parent_of_p = up[p];
-            link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(r);
-            up[p] = kNil;
-            break;
-        }
-        side = key[i] > ring[p + i];
-        if (side) {
-            below = i;
+        const uint64_t other = LoadBigEndian64(ring + p + 1);
+        size_t i;
+        if (head != other) {
+            side = head > other;
+            if (!kTrack) continue;
+            i = 1 + (static_cast<size_t>(__builtin_clzll(head ^ other)) >> 3);
         } else {
-            above = i;
+            i = MatchEnd(key, ring + p, 9);
+            if (i >= kMaxMatch) {
+                // Equal strings: r takes p's place in the tree, and p leaves it.
+                distance = ((r - p) & kRingMask) - 1;
+                best = kMaxMatch;
+                up[r] = up[p];
+                link[r][0] = link[p][0];
+                link[r][1] = link[p][1];
+                up[link[p][0]] = static_cast<uint16_t>(r);
+                up[link[p][1]] = static_cast<uint16_t>(r);
+                const size_t parent_of_p = up[p];
+                link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(r);
+                up[p] = kNil;
+                break;
+            }
+            side = key[i] > ring[p + i];
         }
         if (kTrack && i >= best) {
             const size_t d = ((r - p) & kRingMask) - 1;
@@ -464,10 +471,6 @@ static int DecodeSymbolByBytes(uint32_t* distance) {
         *distance = (static_cast<uint32_t>(code.upper) << 6) | (i & 0x3F);
     }
     return s;
-}
-
-static inline uint64_t LoadBigEndian64(const uint8_t* p) {
-    return __builtin_bswap64(Load64(p));
 }
 
 // The decoder's fast path reads its bits from a 64-bit window filled eight bytes at a time from
