@@ -41,7 +41,8 @@ TEST_F(Reader, OpensAnArchiveAppendedToOtherContent) {
     EXPECT_EQ(ReaderRecordCount(), 3u);
     EXPECT_EQ(GetStoredSize("SAVER"), 10);
     EXPECT_EQ(GetOriginalSize("MOVIE"), 100);
-    EXPECT_EQ(FindRecord("STUB", kClassNormal)->data_offset, 5010u);
+    uint32_t stub_offset = FindRecord("STUB", kClassNormal)->data_offset;  // a packed field
+    EXPECT_EQ(stub_offset, 5010u);
     EXPECT_EQ(ReaderRecord(0)->count_or_length, 3);  // the first added carries the count
 }
 
