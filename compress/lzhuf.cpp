@@ -41,6 +41,8 @@ static uint16_t link[kRingSize + 257][2];   // match trees: [p][0] left, [p][1] 
                                             // position p; [4,096]: the null slot; [4,097 + b][1]:
                                             // the root of the tree of first byte b
 static uint16_t up[kRingSize + 1];          // match trees: parent
+static uint64_t head_of[kRingSize];         // 32,768 bytes: bytes 1..8 of each position's
+                                            // string as a big-endian number, while in a tree
 static int16_t best_length;                 // latest insertion: longest match found
 static int16_t best_distance;               // its distance minus 1
 static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
@@ -70,6 +72,7 @@ void LzhufResetState() {
     memset(ring, 0, sizeof ring);
     memset(link, 0, sizeof link);
     memset(up, 0, sizeof up);
+    memset(head_of, 0, sizeof head_of);
     memset(weight, 0, sizeof weight);
     memset(child, 0, sizeof child);
     memset(parent, 0, sizeof parent);
@@ -280,13 +283,15 @@ static inline uint64_t LoadBigEndian64(const uint8_t* p) {
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
 // means no match. Only the position inserted last before a symbol is coded needs its match; the
 // others (kTrack false) only update the tree. Every string of the tree starts with the key's
-// byte, so most steps are settled by bytes 1 to 8 of both strings, read as big-endian numbers:
-// they order the strings as the bytes do, and their XOR shows the common prefix. Strings that
-// agree that far are compared on from byte 9, eight bytes at a time.
+// byte, so most steps are settled by bytes 1 to 8 of both strings, read as big-endian numbers
+// (kept for every node, so that a step reads no ring bytes): they order the strings as the bytes
+// do, and their XOR shows the common prefix. Strings that agree that far are compared on from
+// byte 9, eight bytes at a time.
 template <bool kTrack>
 static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
     const uint64_t head = LoadBigEndian64(key + 1);
+    head_of[r] = head;
     size_t p = kRingSize + 1 + key[0];
     size_t side = 1;  // the first step goes to the root, the right child of the tree's slot
     link[r][0] = link[r][1] = kNil;
@@ -300,7 +305,7 @@ static inline void InsertPosition(size_t r) {
             break;
         }
         p = next;
-        const uint64_t other = LoadBigEndian64(ring + p + 1);
+        const uint64_t other = head_of[p];
         size_t i;
         if (head != other) {
             side = head > other;
