@@ -403,6 +403,26 @@ void LzhufEncode() {
         }
         const int last = best_length;
         int i = 0;
+        if (StreamReadEnd - StreamReadPtr >= last) {
+            // The whole step's input is in the current unit: take it at once. Nothing is written
+            // before the next symbol, so counting the bytes here calls the tick hook between the
+            // same writes as counting them one by one would.
+            const uint8_t* in = StreamReadPtr;
+            StreamReadPtr += last;
+            StreamCountTicks(static_cast<uint32_t>(last));
+            for (;;) {
+                DeletePosition(s);
+                c = in[i];
+                ring[s] = static_cast<uint8_t>(c);
+                if (s < kMaxMatch - 1) ring[s + kRingSize] = static_cast<uint8_t>(c);
+                s = (s + 1) & kRingMask;
+                r = (r + 1) & kRingMask;
+                if (++i == last) break;
+                InsertPosition<false>(r);
+            }
+            InsertPosition<true>(r);
+            continue;
+        }
         while (i < last && (c = StreamGetByte()) >= 0) {
             DeletePosition(s);
             ring[s] = static_cast<uint8_t>(c);
