@@ -18,7 +18,8 @@ constexpr int kRingMask = kRingSize - 1;
 constexpr int kMaxMatch = 60;
 constexpr int kThreshold = 2;                      // matches longer than this are coded as matches
 constexpr int kRingStart = kRingSize - kMaxMatch;  // first position of the input: 4,036
-constexpr int kNil = kRingSize;                    // null link of the match trees
+constexpr int kNil = kRingSize;                    // null position of the match trees
+constexpr int kNilLink = 2 * kNil;                 // null link: 2 * the null position
 constexpr int kSymbols = 256 - kThreshold + kMaxMatch;  // 314: literals, then lengths 3..60
 constexpr int kNodes = 2 * kSymbols - 1;                // 627
 constexpr int kRoot = kNodes - 1;                       // 626
@@ -37,27 +38,29 @@ struct DistanceCode {
 // Module state, shared by encoder and decoder; it survives between runs.
 uint32_t target_size;                                       // expansion: original size, 0 to stop
 static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
-static uint16_t link[kRingSize + 257][2];   // match trees: [p][0] left, [p][1] right child of
-                                            // position p; [4,096]: the null slot; [4,097 + b][1]:
-                                            // the root of the tree of first byte b
-static uint16_t up[kRingSize + 1];          // match trees: parent
-static uint64_t head_of[kRingSize];         // 32,768 bytes: bytes 1..8 of each position's
-                                            // string as a big-endian number, while in a tree
-static int16_t best_length;                 // latest insertion: longest match found
-static int16_t best_distance;               // its distance minus 1
-static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
-static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
-static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
-static uint32_t put_bits;                   // pending output bits, at the top
-static uint32_t put_count;                  // how many, fewer than 8 between symbols
-static uint16_t get_bits;                   // buffered input bits, at the top
-static uint32_t get_count;                  // how many
-static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
-static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
-static uint32_t longest_code;               // longest code over 16 bits, latest encode
-static uint8_t EncodeLength[64];            // distance prefix: bits, by upper value
-static uint8_t EncodeCode[64];              // distance prefix: code in the top bits
-static DistanceCode DecodeTable[256];       // by the next 8 bits of the stream
+static uint16_t link[2 * (kRingSize + 257)];  // match trees: [2p] left, [2p + 1] right child
+                                              // of position p, each held as 2 * child, so that
+                                              // a child's value plus a side indexes its link;
+                                              // [2 * 4,097 + 2b + 1]: root of first byte b's
+                                              // tree; 2 * 4,096 is the null link
+static uint16_t up[kRingSize + 1];            // match trees: parent
+static uint64_t head_of[kRingSize];           // 32,768 bytes: bytes 1..8 of each position's
+                                              // string as a big-endian number, while in a tree
+static int16_t best_length;                   // latest insertion: longest match found
+static int16_t best_distance;                 // its distance minus 1
+static uint16_t weight[kNodes + 1];           // node weights, ascending; [627] sentinel
+static uint16_t child[kNodes];                // left child, or 627 + symbol for a leaf
+static uint16_t parent[kNodes + kSymbols];    // parent; [627 + s]: the leaf of symbol s
+static uint32_t put_bits;                     // pending output bits, at the top
+static uint32_t put_count;                    // how many, fewer than 8 between symbols
+static uint16_t get_bits;                     // buffered input bits, at the top
+static uint32_t get_count;                    // how many
+static uint16_t leaf_weight[kSymbols];        // rebuild: halved leaf weights, old order
+static uint16_t leaf_child[kSymbols];         // rebuild: their child entries
+static uint32_t longest_code;                 // longest code over 16 bits, latest encode
+static uint8_t EncodeLength[64];              // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];                // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];         // by the next 8 bits of the stream
 
 void ResetBitBuffers() {
     put_bits = 0;
@@ -279,6 +282,17 @@ static inline uint64_t LoadBigEndian64(const uint8_t* p) {
     return __builtin_bswap64(Load64(p));
 }
 
+// The head of the string at the position whose link value is `ref` (2 * position).
+static inline uint64_t HeadAt(size_t ref) {
+    return Load64(reinterpret_cast<const uint8_t*>(head_of) + ref * (sizeof head_of[0] / 2));
+}
+
+// Hangs `to` (a link value) where the link of `from`'s parent to `from` was.
+static inline void Relink(size_t from, size_t to) {
+    const size_t parent = up[from];
+    link[2 * parent + (link[2 * parent + 1] == 2 * from ? 1 : 0)] = static_cast<uint16_t>(to);
+}
+
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
 // means no match. Only the position inserted last before a symbol is coded needs its match; the
@@ -292,45 +306,44 @@ static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
     const uint64_t head = LoadBigEndian64(key + 1);
     head_of[r] = head;
-    size_t p = kRingSize + 1 + key[0];
-    size_t side = 1;  // the first step goes to the root, the right child of the tree's slot
-    link[r][0] = link[r][1] = kNil;
+    // The link being followed: the first step goes to the root, the right child of the slot.
+    size_t at = 2 * (kRingSize + 1 + key[0]) + 1;
+    link[2 * r] = link[2 * r + 1] = kNilLink;
     size_t best = kThreshold;
     size_t distance = 0;
     for (;;) {
-        const size_t next = link[p][side];
-        if (next == kNil) {
-            link[p][side] = static_cast<uint16_t>(r);
-            up[r] = static_cast<uint16_t>(p);
+        const size_t next = link[at];
+        if (next == kNilLink) {
+            link[at] = static_cast<uint16_t>(2 * r);
+            up[r] = static_cast<uint16_t>(at >> 1);
             break;
         }
-        p = next;
-        const uint64_t other = head_of[p];
+        const uint64_t other = HeadAt(next);
         size_t i;
         if (head != other) {
-            side = head > other;
+            at = next + (head > other);
             if (!kTrack) continue;
             i = 1 + (static_cast<size_t>(__builtin_clzll(head ^ other)) >> 3);
         } else {
+            const size_t p = next >> 1;
             i = MatchEnd(key, ring + p, 9);
             if (i >= kMaxMatch) {
                 // Equal strings: r takes p's place in the tree, and p leaves it.
                 distance = ((r - p) & kRingMask) - 1;
                 best = kMaxMatch;
                 up[r] = up[p];
-                link[r][0] = link[p][0];
-                link[r][1] = link[p][1];
-                up[link[p][0]] = static_cast<uint16_t>(r);
-                up[link[p][1]] = static_cast<uint16_t>(r);
-                const size_t parent_of_p = up[p];
-                link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(r);
+                link[2 * r] = link[2 * p];
+                link[2 * r + 1] = link[2 * p + 1];
+                up[link[2 * p] >> 1] = static_cast<uint16_t>(r);
+                up[link[2 * p + 1] >> 1] = static_cast<uint16_t>(r);
+                Relink(p, 2 * r);
                 up[p] = kNil;
                 break;
             }
-            side = key[i] > ring[p + i];
+            at = next + (key[i] > ring[p + i]);
         }
         if (kTrack && i >= best) {
-            const size_t d = ((r - p) & kRingMask) - 1;
+            const size_t d = ((r - (next >> 1)) & kRingMask) - 1;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
@@ -345,28 +358,30 @@ static inline void InsertPosition(size_t r) {
 
 static inline void DeletePosition(size_t p) {
     if (up[p] == kNil) return;
-    size_t q;
-    if (link[p][1] == kNil) {
-        q = link[p][0];
-    } else if (link[p][0] == kNil) {
-        q = link[p][1];
+    const size_t left = link[2 * p];
+    const size_t right = link[2 * p + 1];
+    size_t q;  // link value of the node taking p's place
+    if (right == kNilLink) {
+        q = left;
+    } else if (left == kNilLink) {
+        q = right;
     } else {
-        q = link[p][0];
-        if (link[q][1] != kNil) {
+        q = left;
+        if (link[q + 1] != kNilLink) {
             do {
-                q = link[q][1];
-            } while (link[q][1] != kNil);
-            link[up[q]][1] = link[q][0];
-            up[link[q][0]] = up[q];
-            link[q][0] = link[p][0];
-            up[link[p][0]] = static_cast<uint16_t>(q);
+                q = link[q + 1];
+            } while (link[q + 1] != kNilLink);
+            const size_t above_q = up[q >> 1];
+            link[2 * above_q + 1] = link[q];
+            up[link[q] >> 1] = static_cast<uint16_t>(above_q);
+            link[q] = static_cast<uint16_t>(left);
+            up[left >> 1] = static_cast<uint16_t>(q >> 1);
         }
-        link[q][1] = link[p][1];
-        up[link[p][1]] = static_cast<uint16_t>(q);
+        link[q + 1] = static_cast<uint16_t>(right);
+        up[right >> 1] = static_cast<uint16_t>(q >> 1);
     }
-    up[q] = up[p];
-    const size_t parent_of_p = up[p];
-    link[parent_of_p][link[parent_of_p][1] == p ? 1 : 0] = static_cast<uint16_t>(q);
+    up[q >> 1] = up[p];
+    Relink(p, q);
     up[p] = kNil;
 }
 
@@ -377,7 +392,7 @@ void LzhufEncode() {
     longest_code = 0;
     InitModel();
     for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
-        link[i][1] = kNil;
+        link[2 * i + 1] = kNilLink;
     for (int i = 0; i < kRingSize; ++i)
         up[i] = kNil;
     memset(ring, ' ', kRingStart);
