@@ -43,7 +43,8 @@ static uint16_t link[2 * (kRingSize + 257)];  // match trees: [2p] left, [2p + 1
                                               // a child's value plus a side indexes its link;
                                               // [2 * 4,097 + 2b + 1]: root of first byte b's
                                               // tree; 2 * 4,096 is the null link
-static uint16_t up[kRingSize + 1];            // match trees: parent
+static uint16_t from[kRingSize + 1];          // match trees: index of the link to each position;
+                                              // 8,192 (the null position's link) when not in a tree
 static uint64_t head_of[kRingSize];           // 32,768 bytes: bytes 1..8 of each position's
                                               // string as a big-endian number, while in a tree
 static int16_t best_length;                   // latest insertion: longest match found
@@ -74,7 +75,7 @@ void LzhufResetState() {
     ResetBitBuffers();
     memset(ring, 0, sizeof ring);
     memset(link, 0, sizeof link);
-    memset(up, 0, sizeof up);
+    memset(from, 0, sizeof from);
     memset(head_of, 0, sizeof head_of);
     memset(weight, 0, sizeof weight);
     memset(child, 0, sizeof child);
@@ -287,12 +288,6 @@ static inline uint64_t HeadAt(size_t ref) {
     return Load64(reinterpret_cast<const uint8_t*>(head_of) + ref * (sizeof head_of[0] / 2));
 }
 
-// Hangs `to` (a link value) where the link of `from`'s parent to `from` was.
-static inline void Relink(size_t from, size_t to) {
-    const size_t parent = up[from];
-    link[2 * parent + (link[2 * parent + 1] == 2 * from ? 1 : 0)] = static_cast<uint16_t>(to);
-}
-
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
 // means no match. Only the position inserted last before a symbol is coded needs its match; the
@@ -315,7 +310,7 @@ static inline void InsertPosition(size_t r) {
         const size_t next = link[at];
         if (next == kNilLink) {
             link[at] = static_cast<uint16_t>(2 * r);
-            up[r] = static_cast<uint16_t>(at >> 1);
+            from[r] = static_cast<uint16_t>(at);
             break;
         }
         const uint64_t other = HeadAt(next);
@@ -331,13 +326,13 @@ static inline void InsertPosition(size_t r) {
                 // Equal strings: r takes p's place in the tree, and p leaves it.
                 distance = ((r - p) & kRingMask) - 1;
                 best = kMaxMatch;
-                up[r] = up[p];
+                from[r] = from[p];
+                link[from[p]] = static_cast<uint16_t>(2 * r);
                 link[2 * r] = link[2 * p];
                 link[2 * r + 1] = link[2 * p + 1];
-                up[link[2 * p] >> 1] = static_cast<uint16_t>(r);
-                up[link[2 * p + 1] >> 1] = static_cast<uint16_t>(r);
-                Relink(p, 2 * r);
-                up[p] = kNil;
+                from[link[2 * p] >> 1] = static_cast<uint16_t>(2 * r);
+                from[link[2 * p + 1] >> 1] = static_cast<uint16_t>(2 * r + 1);
+                from[p] = kNilLink;
                 break;
             }
             at = next + (key[i] > ring[p + i]);
@@ -357,7 +352,8 @@ static inline void InsertPosition(size_t r) {
 }
 
 static inline void DeletePosition(size_t p) {
-    if (up[p] == kNil) return;
+    const size_t slot = from[p];
+    if (slot == kNilLink) return;
     const size_t left = link[2 * p];
     const size_t right = link[2 * p + 1];
     size_t q;  // link value of the node taking p's place
@@ -371,18 +367,20 @@ static inline void DeletePosition(size_t p) {
             do {
                 q = link[q + 1];
             } while (link[q + 1] != kNilLink);
-            const size_t above_q = up[q >> 1];
-            link[2 * above_q + 1] = link[q];
-            up[link[q] >> 1] = static_cast<uint16_t>(above_q);
+            // q, the largest node left of p, leaves its place to its left subtree.
+            const size_t below_q = link[q];
+            const size_t slot_q = from[q >> 1];
+            link[slot_q] = static_cast<uint16_t>(below_q);
+            from[below_q >> 1] = static_cast<uint16_t>(slot_q);
             link[q] = static_cast<uint16_t>(left);
-            up[left >> 1] = static_cast<uint16_t>(q >> 1);
+            from[left >> 1] = static_cast<uint16_t>(q);
         }
         link[q + 1] = static_cast<uint16_t>(right);
-        up[right >> 1] = static_cast<uint16_t>(q >> 1);
+        from[right >> 1] = static_cast<uint16_t>(q + 1);
     }
-    up[q >> 1] = up[p];
-    Relink(p, q);
-    up[p] = kNil;
+    from[q >> 1] = static_cast<uint16_t>(slot);
+    link[slot] = static_cast<uint16_t>(q);
+    from[p] = kNilLink;
 }
 
 void LzhufEncode() {
@@ -394,7 +392,7 @@ void LzhufEncode() {
     for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
         link[2 * i + 1] = kNilLink;
     for (int i = 0; i < kRingSize; ++i)
-        up[i] = kNil;
+        from[i] = kNilLink;
     memset(ring, ' ', kRingStart);
     int s = 0;
     int r = kRingStart;
