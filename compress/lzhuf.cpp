@@ -19,7 +19,10 @@ constexpr int kMaxMatch = 60;
 constexpr int kThreshold = 2;                      // matches longer than this are coded as matches
 constexpr int kRingStart = kRingSize - kMaxMatch;  // first position of the input: 4,036
 constexpr int kNil = kRingSize;                    // null position of the match trees
-constexpr int kNilLink = 2 * kNil;                 // null link: 2 * the null position
+constexpr size_t kNodeWords = 8;                   // match tree node: 16 bytes
+constexpr size_t kLeftWord = 4;                    // its left link; the right one follows
+constexpr size_t kFromWord = 6;                    // the index of the link that holds it
+constexpr size_t kNilRef = kNodeWords * kNil;      // null link; not in a tree, as a holder
 constexpr int kSymbols = 256 - kThreshold + kMaxMatch;  // 314: literals, then lengths 3..60
 constexpr int kNodes = 2 * kSymbols - 1;                // 627
 constexpr int kRoot = kNodes - 1;                       // 626
@@ -38,30 +41,27 @@ struct DistanceCode {
 // Module state, shared by encoder and decoder; it survives between runs.
 uint32_t target_size;                                       // expansion: original size, 0 to stop
 static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
-static uint16_t link[2 * (kRingSize + 257)];  // match trees: [2p] left, [2p + 1] right child
-                                              // of position p, each held as 2 * child, so that
-                                              // a child's value plus a side indexes its link;
-                                              // [2 * 4,097 + 2b + 1]: root of first byte b's
-                                              // tree; 2 * 4,096 is the null link
-static uint16_t from[kRingSize + 1];          // match trees: index of the link to each position;
-                                              // 8,192 (the null position's link) when not in a tree
-static uint64_t head_of[kRingSize];           // 32,768 bytes: bytes 1..8 of each position's
-                                              // string as a big-endian number, while in a tree
-static int16_t best_length;                   // latest insertion: longest match found
-static int16_t best_distance;                 // its distance minus 1
-static uint16_t weight[kNodes + 1];           // node weights, ascending; [627] sentinel
-static uint16_t child[kNodes];                // left child, or 627 + symbol for a leaf
-static uint16_t parent[kNodes + kSymbols];    // parent; [627 + s]: the leaf of symbol s
-static uint32_t put_bits;                     // pending output bits, at the top
-static uint32_t put_count;                    // how many, fewer than 8 between symbols
-static uint16_t get_bits;                     // buffered input bits, at the top
-static uint32_t get_count;                    // how many
-static uint16_t leaf_weight[kSymbols];        // rebuild: halved leaf weights, old order
-static uint16_t leaf_child[kSymbols];         // rebuild: their child entries
-static uint32_t longest_code;                 // longest code over 16 bits, latest encode
-static uint8_t EncodeLength[64];              // distance prefix: bits, by upper value
-static uint8_t EncodeCode[64];                // distance prefix: code in the top bits
-static DistanceCode DecodeTable[256];         // by the next 8 bits of the stream
+// Match trees: one node of 8 words per position p, from word 8p: its string's bytes 1..8 as a
+// big-endian number (words 0-3), its left and right links (4, 5) and the index of the link that
+// holds it (6). A link holds the linked node's first word index, so that it plus 4 plus a side
+// indexes the next link. Node 4,096 is the null node; node 4,097 + b holds the root of the tree
+// of first byte b as its right link.
+alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
+static int16_t best_length;                 // latest insertion: longest match found
+static int16_t best_distance;               // its distance minus 1
+static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
+static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
+static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
+static uint32_t put_bits;                   // pending output bits, at the top
+static uint32_t put_count;                  // how many, fewer than 8 between symbols
+static uint16_t get_bits;                   // buffered input bits, at the top
+static uint32_t get_count;                  // how many
+static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
+static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
+static uint32_t longest_code;               // longest code over 16 bits, latest encode
+static uint8_t EncodeLength[64];            // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];              // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];       // by the next 8 bits of the stream
 
 void ResetBitBuffers() {
     put_bits = 0;
@@ -74,9 +74,7 @@ void ResetBitBuffers() {
 void LzhufResetState() {
     ResetBitBuffers();
     memset(ring, 0, sizeof ring);
-    memset(link, 0, sizeof link);
-    memset(from, 0, sizeof from);
-    memset(head_of, 0, sizeof head_of);
+    memset(tree, 0, sizeof tree);
     memset(weight, 0, sizeof weight);
     memset(child, 0, sizeof child);
     memset(parent, 0, sizeof parent);
@@ -283,9 +281,11 @@ static inline uint64_t LoadBigEndian64(const uint8_t* p) {
     return __builtin_bswap64(Load64(p));
 }
 
-// The head of the string at the position whose link value is `ref` (2 * position).
+// The head of the string of the node whose first word is `ref`.
 static inline uint64_t HeadAt(size_t ref) {
-    return Load64(reinterpret_cast<const uint8_t*>(head_of) + ref * (sizeof head_of[0] / 2));
+    uint64_t v;
+    memcpy(&v, tree + ref, sizeof v);
+    return v;
 }
 
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
@@ -300,45 +300,49 @@ template <bool kTrack>
 static inline void InsertPosition(size_t r) {
     const uint8_t* key = ring + r;
     const uint64_t head = LoadBigEndian64(key + 1);
-    head_of[r] = head;
+    const size_t node_r = kNodeWords * r;
+    memcpy(tree + node_r, &head, sizeof head);
     // The link being followed: the first step goes to the root, the right child of the slot.
-    size_t at = 2 * (kRingSize + 1 + key[0]) + 1;
-    link[2 * r] = link[2 * r + 1] = kNilLink;
+    size_t at = kNodeWords * (kRingSize + 1 + key[0]) + kLeftWord + 1;
+    tree[node_r + kLeftWord] = tree[node_r + kLeftWord + 1] = kNilRef;
     size_t best = kThreshold;
     size_t distance = 0;
     for (;;) {
-        const size_t next = link[at];
-        if (next == kNilLink) {
-            link[at] = static_cast<uint16_t>(2 * r);
-            from[r] = static_cast<uint16_t>(at);
+        const size_t next = tree[at];
+        if (next == kNilRef) {
+            tree[at] = static_cast<uint16_t>(node_r);
+            tree[node_r + kFromWord] = static_cast<uint16_t>(at);
             break;
         }
         const uint64_t other = HeadAt(next);
         size_t i;
         if (head != other) {
-            at = next + (head > other);
+            at = next + kLeftWord + (head > other);
             if (!kTrack) continue;
             i = 1 + (static_cast<size_t>(__builtin_clzll(head ^ other)) >> 3);
         } else {
-            const size_t p = next >> 1;
+            const size_t p = next / kNodeWords;
             i = MatchEnd(key, ring + p, 9);
             if (i >= kMaxMatch) {
                 // Equal strings: r takes p's place in the tree, and p leaves it.
                 distance = ((r - p) & kRingMask) - 1;
                 best = kMaxMatch;
-                from[r] = from[p];
-                link[from[p]] = static_cast<uint16_t>(2 * r);
-                link[2 * r] = link[2 * p];
-                link[2 * r + 1] = link[2 * p + 1];
-                from[link[2 * p] >> 1] = static_cast<uint16_t>(2 * r);
-                from[link[2 * p + 1] >> 1] = static_cast<uint16_t>(2 * r + 1);
-                from[p] = kNilLink;
+                const size_t holder = tree[next + kFromWord];
+                const size_t left = tree[next + kLeftWord];
+                const size_t right = tree[next + kLeftWord + 1];
+                tree[holder] = static_cast<uint16_t>(node_r);
+                tree[node_r + kFromWord] = static_cast<uint16_t>(holder);
+                tree[node_r + kLeftWord] = static_cast<uint16_t>(left);
+                tree[node_r + kLeftWord + 1] = static_cast<uint16_t>(right);
+                tree[left + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord);
+                tree[right + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord + 1);
+                tree[next + kFromWord] = kNilRef;
                 break;
             }
-            at = next + (key[i] > ring[p + i]);
+            at = next + kLeftWord + (key[i] > ring[p + i]);
         }
         if (kTrack && i >= best) {
-            const size_t d = ((r - (next >> 1)) & kRingMask) - 1;
+            const size_t d = ((r - next / kNodeWords) & kRingMask) - 1;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
@@ -352,35 +356,36 @@ static inline void InsertPosition(size_t r) {
 }
 
 static inline void DeletePosition(size_t p) {
-    const size_t slot = from[p];
-    if (slot == kNilLink) return;
-    const size_t left = link[2 * p];
-    const size_t right = link[2 * p + 1];
-    size_t q;  // link value of the node taking p's place
-    if (right == kNilLink) {
+    const size_t node_p = kNodeWords * p;
+    const size_t holder = tree[node_p + kFromWord];
+    if (holder == kNilRef) return;
+    const size_t left = tree[node_p + kLeftWord];
+    const size_t right = tree[node_p + kLeftWord + 1];
+    size_t q;  // the node taking p's place
+    if (right == kNilRef) {
         q = left;
-    } else if (left == kNilLink) {
+    } else if (left == kNilRef) {
         q = right;
     } else {
         q = left;
-        if (link[q + 1] != kNilLink) {
+        if (tree[q + kLeftWord + 1] != kNilRef) {
             do {
-                q = link[q + 1];
-            } while (link[q + 1] != kNilLink);
+                q = tree[q + kLeftWord + 1];
+            } while (tree[q + kLeftWord + 1] != kNilRef);
             // q, the largest node left of p, leaves its place to its left subtree.
-            const size_t below_q = link[q];
-            const size_t slot_q = from[q >> 1];
-            link[slot_q] = static_cast<uint16_t>(below_q);
-            from[below_q >> 1] = static_cast<uint16_t>(slot_q);
-            link[q] = static_cast<uint16_t>(left);
-            from[left >> 1] = static_cast<uint16_t>(q);
+            const size_t below_q = tree[q + kLeftWord];
+            const size_t holder_q = tree[q + kFromWord];
+            tree[holder_q] = static_cast<uint16_t>(below_q);
+            tree[below_q + kFromWord] = static_cast<uint16_t>(holder_q);
+            tree[q + kLeftWord] = static_cast<uint16_t>(left);
+            tree[left + kFromWord] = static_cast<uint16_t>(q + kLeftWord);
         }
-        link[q + 1] = static_cast<uint16_t>(right);
-        from[right >> 1] = static_cast<uint16_t>(q + 1);
+        tree[q + kLeftWord + 1] = static_cast<uint16_t>(right);
+        tree[right + kFromWord] = static_cast<uint16_t>(q + kLeftWord + 1);
     }
-    from[q >> 1] = static_cast<uint16_t>(slot);
-    link[slot] = static_cast<uint16_t>(q);
-    from[p] = kNilLink;
+    tree[q + kFromWord] = static_cast<uint16_t>(holder);
+    tree[holder] = static_cast<uint16_t>(q);
+    tree[node_p + kFromWord] = kNilRef;
 }
 
 void LzhufEncode() {
@@ -390,9 +395,9 @@ void LzhufEncode() {
     longest_code = 0;
     InitModel();
     for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
-        link[2 * i + 1] = kNilLink;
+        tree[kNodeWords * i + kLeftWord + 1] = kNilRef;
     for (int i = 0; i < kRingSize; ++i)
-        from[i] = kNilLink;
+        tree[kNodeWords * i + kFromWord] = kNilRef;
     memset(ring, ' ', kRingStart);
     int s = 0;
     int r = kRingStart;
