@@ -2,8 +2,8 @@
 // Huffman coding of literals and match lengths. The bit stream is fixed by the streams already in
 // the field: every choice below (search order, tie-breaks, model updates and rebuilds) decides
 // output bits and must not change. The speed comes from doing the same work in fewer steps:
-// wide compares that skip a prefix known to match, a 64-bit bit window, and run ends found by
-// a gallop instead of a scan.
+// match tree steps settled by 8-byte string heads kept in the nodes, match lengths counted only
+// where a symbol is coded, a 64-bit bit window, and run ends found by a gallop instead of a scan.
 #include "compress/lzhuf.h"
 
 #include <string.h>
