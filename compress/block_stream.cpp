@@ -49,6 +49,7 @@ static int StreamFailed;                  // a block failed its check: the run f
 static int SinkFailed;                    // a write came up short: nothing more is written
 static int FinalBlockServed;              // expand: the block shorter than a full one was read
 static int LookAheadServed;               // expand: the decoder's byte past the stream was given
+static uint32_t StatedSize;               // expand: the original size block 1 states
 uint32_t StreamTicks;                     // bytes passed since the tick hook last ran, 0..1,023
 
 static inline uint32_t LoadU16(const uint8_t* p) {
@@ -267,6 +268,7 @@ int32_t ReadOriginalSize() {
         return 0;
     }
     OutputBudget = static_cast<int32_t>(size);
+    StatedSize = size;
     return OutputBudget;
 }
 
@@ -316,7 +318,11 @@ int ExpandStream(intptr_t source, FileHandle sink) {
     StreamWritePtr = OutputBuffer;
     StreamWriteEnd = OutputBuffer + kBlockSize;
     ReadSize = kSizeBlockLength;
+    StatedSize = 0;
     LzhufDecode();
     FlushBlock();
+    // A match is always written whole, so a damaged stream whose blocks pass their checks can
+    // still deliver more than block 1 states; that is no correct expansion.
+    if (!StreamFailed && !SinkFailed && StreamBytesWritten != StatedSize) StreamFailed = 1;
     return EndRun();
 }

@@ -1,4 +1,4 @@
-// Writes the seed corpora of the fuzz targets into the folder given (tests/fuzz/corpus): small
+// Writes the starting corpora of the fuzz targets into the folder given (tests/fuzz/corpus): small
 // installers' tails made with the archive writer, block streams made with the coder, INFO blocks,
 // WinInit.Ini files, open commands and manifests. Run once when the formats change.
 #include <stdint.h>

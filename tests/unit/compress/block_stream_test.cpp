@@ -346,3 +346,31 @@ TEST_F(BlockStream, FileRoundTrips) {
 }
 
 }  // namespace
+
+namespace {
+
+// Block 1 of `stream` made to state `size`, its checksum mended so that the block passes.
+Bytes WithStatedSize(Bytes stream, uint32_t size) {
+    uint32_t sum = 0x68A5;
+    for (int i = 0; i < 4; ++i) {
+        stream[6 + i] = static_cast<uint8_t>(size >> (8 * i));
+        sum += stream[6 + i];
+    }
+    stream[2] = static_cast<uint8_t>(sum);
+    stream[3] = static_cast<uint8_t>(sum >> 8);
+    return stream;
+}
+
+TEST_F(BlockStream, AStreamThatGivesMoreThanBlockOneStatesFails) {
+    // Three literals, then one match of nine: stated as 5 bytes, the match runs past them.
+    const Bytes input = BytesOf("abcabcabcabc");
+    const Bytes stream = WithStatedSize(CompressInMemory(input), 5);
+    const Expansion e = ExpandInMemory(stream, 100);
+    EXPECT_EQ(e.ok, 0);
+    EXPECT_EQ(e.written, 12u);  // the sink keeps what was decoded
+    EXPECT_EQ(ExpandInMemory(WithStatedSize(stream, 12), 100).ok, 1);
+    // The bound of a memory sink still holds when the match would overrun it.
+    EXPECT_EQ(ExpandInMemory(stream, 5).ok, 0);
+}
+
+}  // namespace
