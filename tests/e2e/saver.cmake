@@ -8,7 +8,7 @@ if(SS_WIN64_DIR)
   add_test(NAME e2e_saver
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/saver_wine.sh ${SS_WIN64_DIR}
                    $<TARGET_FILE:ss_make_scr> ${PROJECT_SOURCE_DIR}/examples/aurora/aurora.bmp
-                   ${CMAKE_CURRENT_BINARY_DIR}/saver)
-  # Making the prefix takes 8 to 20 s on a first run; the three runs of the saver a few more.
+                   ${CMAKE_CURRENT_BINARY_DIR}/installer)
+  # It shares the template prefix of the installer tests; the runs of the saver take 20-40 s.
   set_tests_properties(e2e_saver PROPERTIES TIMEOUT 300 LABELS e2e)
 endif()

@@ -18,60 +18,16 @@ out_dir=${4:?missing output folder}
 name="Aurora Borealis"
 uninstall_key="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\$name.scr"
 
-# Debian keeps wine64 and wineserver out of PATH.
-export PATH="/usr/lib/wine:$PATH"
-
-started=$(date +%s)
-say() { echo "[$(($(date +%s) - started))s] $*"; }
-fail() {
-    say "FAIL: $*"
-    exit 1
-}
+# The X server, the fresh prefix, say/fail and the clean-up are the end-to-end tests' own.
+test_name=saver
+source "$(dirname "$0")/lib.sh"
 
 saver_exe=$(find "$exe_dir" -name aurora.scr -type f -print -quit 2>/dev/null)
 [ -n "$saver_exe" ] || fail "no aurora.scr under $exe_dir (build the win64 preset first)"
 [ -x "$make_scr" ] || fail "$make_scr is not built"
 [ -f "$movie" ] || fail "no MOVIE at $movie"
-for tool in wineserver Xvfb xdotool import convert compare timeout; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed"
-done
-if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
-command -v "$wine" >/dev/null || fail "wine is not installed"
-mkdir -p "$out_dir" || fail "cannot create $out_dir"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/ss-saver.XXXXXX") || fail "no temporary folder"
-xvfb_pid=
-app_pid=
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    # wineserver -k ends every process of this prefix and the server itself.
-    [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" timeout 20 wineserver -k 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-# --- an X server of our own, on whatever display number is free ------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$out_dir/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start (see $out_dir/xvfb.log)"
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb gave no display number within 10 s"
-export DISPLAY=":$(head -n 1 "$work/display")"
-say "Xvfb on $DISPLAY"
-
-# --- a fresh Wine prefix ----------------------------------------------------------------------
-export WINEPREFIX="$work/prefix"
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEDEBUG=-all
-timeout 120 "$wine" wineboot -i >"$out_dir/wineboot.log" 2>&1 ||
-    fail "wineboot -i failed (see $out_dir/wineboot.log)"
-timeout 120 wineserver -w || fail "the prefix was not finished within 120 s"
-say "prefix ready"
+command -v compare >/dev/null || fail "compare (imagemagick) is not installed"
+e2e_setup "$exe_dir" "$out_dir"
 
 # --- the saver installed as the installer leaves it -------------------------------------------
 # The name is not a plain 8.3 name, so the installer records the file's 8.3 path in system.ini
