@@ -85,6 +85,15 @@ int CloseWriter(FileHandle file) {
     return 1;
 }
 
+int WriteArchivePrefix(const uint8_t* bytes, uint32_t size) {
+    if (StickyError.latched || WriterFile == kInvalidFile) return 0;
+    const uint32_t written = PlatWrite(WriterFile, bytes, size);
+    RunningOffset += written;
+    if (written == size) return 1;
+    LatchFailure();
+    return 0;
+}
+
 int AddEntryFromMemory(const uint8_t* buffer, uint32_t size, const char* name,
                        TransferFlags flags) {
     if (StickyError.latched || WriterFile == kInvalidFile || RecordCount >= kMaxRecords) return 0;

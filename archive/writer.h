@@ -14,6 +14,10 @@ FileHandle CreateArchive(const char* path);
 // Closes the writer when `file` is its handle (writing the directory); returns 1 then, else 0.
 int CloseWriter(FileHandle file);
 
+// Writes `size` bytes that belong to no entry (an executable the archive follows) and counts
+// them in the offsets of later entries. 1, or 0 (latched when armed) on a short write.
+int WriteArchivePrefix(const uint8_t* bytes, uint32_t size);
+
 // Adds `size` bytes from memory under `name`, transformed by `flags`. 1 or 0.
 int AddEntryFromMemory(const uint8_t* buffer, uint32_t size, const char* name, TransferFlags flags);
 

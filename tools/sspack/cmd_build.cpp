@@ -12,7 +12,6 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/cipher.h"
 #include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/reader.h"
@@ -273,9 +272,10 @@ const DirectoryRecord* RecordNamed(const std::vector<DirectoryRecord>& records,
     return nullptr;
 }
 
-// Writes the stub, then the stage archive's data, then its directory with every data_offset
-// moved by the stub's size and enciphered anew. `records` (in directory order, the first added
-// first) receives the moved records.
+// Writes the stub, then every entry of the stage archive as it stands there (a plain copy keeps
+// the method and key; an entry that shared its data shares it again), through the installer's
+// own writer. `records` (in directory order, the first added first) receives the records with
+// their offsets moved by the stub's size.
 bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const std::string& out,
               std::vector<DirectoryRecord>* records, Reporter* r) {
     if (OpenArchive(stage.c_str()) == kInvalidFile) {
@@ -283,47 +283,40 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
         return false;
     }
     *records = ReaderRecords();
-    const uint32_t count = static_cast<uint32_t>(records->size());
     const uint64_t stage_size = PlatFileSize(ReaderHandle());
-    CloseArchive(ReaderHandle());
-    const uint64_t data_end = stage_size - uint64_t{count} * kRecordSize;
     if (stub.size() + stage_size > 0xFFFFFFFFull) {
+        CloseArchive(ReaderHandle());
         r->Error("the installer would be " + std::to_string(stub.size() + stage_size) +
                  " bytes; archive offsets are 32-bit (at most 4 GiB - 1)");
         return false;
     }
-    std::ifstream in(stage, std::ios::binary);
-    std::ofstream sink(out, std::ios::binary | std::ios::trunc);
-    if (!in || !sink) {
-        r->Error("cannot create '" + out + "'");
-        return false;
+    SetStickyErrorMode(1);
+    const FileHandle file = CreateArchive(out.c_str());
+    bool ok = WriteArchivePrefix(stub.data(), static_cast<uint32_t>(stub.size())) == 1;
+    for (size_t i = 0; ok && i < records->size(); ++i) {
+        const DirectoryRecord& record = (*records)[i];
+        const std::string name(record.name, strnlen(record.name, sizeof record.name));
+        const DirectoryRecord* shared = nullptr;
+        for (size_t j = 0; j < i && !shared; ++j)
+            if ((*records)[j].data_offset == record.data_offset) shared = &(*records)[j];
+        if (shared) {
+            const std::string existing(shared->name, strnlen(shared->name, sizeof shared->name));
+            ok = AliasRecord(name.c_str(), existing.c_str()) == 1;
+        } else {
+            ok = CopyEntry(name.c_str(), 0) == 1;
+        }
     }
-    sink.write(reinterpret_cast<const char*>(stub.data()),
-               static_cast<std::streamsize>(stub.size()));
-    std::vector<char> chunk(1 << 20);
-    for (uint64_t left = data_end; left > 0;) {
-        const size_t n = static_cast<size_t>(left < chunk.size() ? left : chunk.size());
-        if (!in.read(chunk.data(), static_cast<std::streamsize>(n))) break;
-        sink.write(chunk.data(), static_cast<std::streamsize>(n));
-        left -= n;
-    }
-    // The directory in file order: the record added last stands first.
-    std::vector<uint8_t> directory(uint64_t{count} * kRecordSize);
-    for (uint32_t i = 0; i < count; ++i) {
-        DirectoryRecord& record = (*records)[i];
-        if (record.method != kMethodInline)
-            record.data_offset += static_cast<uint32_t>(stub.size());
-        std::memcpy(&directory[(count - 1 - i) * kRecordSize], &record, kRecordSize);
-    }
-    SetCipherKey(kDirectoryKey);
-    CipherBytes(directory.data(), static_cast<uint32_t>(directory.size()), 1);
-    sink.write(reinterpret_cast<const char*>(directory.data()),
-               static_cast<std::streamsize>(directory.size()));
-    sink.close();
-    if (!in || !sink) {
+    CloseArchive(file);
+    CloseArchive(ReaderHandle());
+    ok = ok && !StickyError.latched;
+    SetStickyErrorMode(0);
+    if (!ok) {
         r->Error("cannot write '" + out + "' (disk full?)");
         return false;
     }
+    for (DirectoryRecord& record : *records)
+        if (record.method != kMethodInline)
+            record.data_offset += static_cast<uint32_t>(stub.size());
     return true;
 }
 
