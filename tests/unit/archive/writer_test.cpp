@@ -56,6 +56,29 @@ TEST_F(Writer, DirectoryOfThreeIsOneCipherStreamFirstAddedLast) {
     EXPECT_EQ(Slice(file, 300, 300), c);
 }
 
+TEST_F(Writer, APrefixComesFirstAndCountsInTheOffsets) {
+    Create();
+    const Bytes stub = BytesOf("MZ an executable the archive follows");
+    const Bytes a = PseudoRandomBytes(100, 1);
+    EXPECT_EQ(WriteArchivePrefix(stub.data(), static_cast<uint32_t>(stub.size())), 1);
+    EXPECT_EQ(AddEntryFromMemory(a.data(), 100, "SAVER", 0), 1);
+    Close();
+    const Bytes file = ReadWholeFile(Out());
+    EXPECT_EQ(Slice(file, 0, stub.size()), stub);
+    EXPECT_EQ(DirectoryTail(file, 1)[0].data_offset, stub.size());
+
+    // A short write of the prefix fails it and latches when armed.
+    SetStickyErrorMode(1);
+    Create();
+    HostResetFaults();
+    HostFailCall(kHostWrite, 1, 3);
+    EXPECT_EQ(WriteArchivePrefix(stub.data(), static_cast<uint32_t>(stub.size())), 0);
+    EXPECT_EQ(StickyError.latched, 1);
+    EXPECT_EQ(WriteArchivePrefix(stub.data(), 1), 0);  // nothing more while latched
+    Close();
+    SetStickyErrorMode(0);
+}
+
 TEST_F(Writer, EmptyWriterWritesNoDirectory) {
     Create();
     Close();
