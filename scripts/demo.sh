@@ -9,13 +9,15 @@ cd "$(dirname "$0")/.."
 mode=host
 [ "${1:-}" = "--wine" ] && mode=wine
 
-packages=(cmake ninja-build g++ g++-mingw-w64-x86-64)
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64)
 [ $mode = wine ] && packages+=(wine wine64 xvfb xdotool imagemagick x11-utils)
 scripts/deps.sh "${packages[@]}"
 
 echo "== building the installers, the sample screen saver and sspack"
-cmake --preset win64 >/dev/null && cmake --build build/win64 -j "$(nproc)" >/dev/null
-cmake --preset host-release >/dev/null && cmake --build build/host-release -j "$(nproc)" >/dev/null
+cmake --preset win64 >/dev/null
+cmake --build build/win64 -j "$(nproc)" --target ssinstaller aurora sspack >/dev/null
+cmake --preset host-release >/dev/null
+cmake --build build/host-release -j "$(nproc)" --target ssinstaller sspack >/dev/null
 sspack=build/host-release/tools/sspack/sspack
 
 work=build/demo
