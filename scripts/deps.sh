@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need (as root, once).
+# Installs the Debian packages the build, the tests and the demo need (as root, once), with
+# their recommended packages: Wine draws its windows with them (fonts, X rendering).
 # Usage: scripts/deps.sh PACKAGE...   (nothing is done for packages already installed)
 set -euo pipefail
 missing=()
@@ -10,4 +11,4 @@ done
 echo "== installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 $SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
