@@ -13,6 +13,16 @@
 
 namespace {
 
+// One request of CopyEntry: the source entry, the bytes and record the copy must give.
+struct CopyRow {
+    const char* tag;
+    TransferFlags request;
+    const char* source;
+    const Bytes& bytes;
+    uint8_t method;
+    uint8_t key;
+};
+
 class Writer : public ArchiveTest {
   protected:
     std::string Out() const { return dir.File("out.arc"); }
@@ -23,6 +33,19 @@ class Writer : public ArchiveTest {
     void Close() {
         CloseArchive(writer);
         writer = kInvalidFile;
+    }
+    // Copies the row's source into a new archive and checks the new record's method and key and
+    // the bytes written; returns the new archive's bytes.
+    Bytes CopyAndCheck(const CopyRow& row) {
+        Create();
+        EXPECT_EQ(CopyEntry(row.source, row.request), 1) << row.tag;
+        Close();
+        const Bytes file = ReadWholeFile(Out());
+        const RecordFields r = DirectoryTail(file, 1)[0];
+        EXPECT_EQ(r.method, row.method) << row.tag;
+        EXPECT_EQ(r.xor_key, row.key) << row.tag;
+        EXPECT_EQ(Slice(file, 0, r.stored_size), row.bytes) << row.tag;
+        return file;
     }
     // Opens an archive made of `entries` as the reader.
     void OpenSource(const std::vector<TestEntry>& entries, const Bytes& prefix = {}) {
@@ -294,14 +317,7 @@ TEST_F(Writer, CopyEntryRequestTable) {
     TestEntry packed{"PACKED", stream, kMethodCompressed, k, 30000};
     OpenSource({stored, packed}, BytesOf("MZ prefix that is not part of the archive"));
 
-    struct Row {
-        const char* tag;
-        TransferFlags request;
-        const char* source;
-        const Bytes& bytes;
-        uint8_t method;
-        uint8_t key;
-    } rows[] = {
+    const CopyRow rows[] = {
         {"0, stored", 0, "STORED", scrambled, kMethodStored, k},
         {"0, compressed", 0, "PACKED", stream, kMethodCompressed, k},
         {"Decompress, stored", Decompress, "STORED", scrambled, kMethodStored, k},
@@ -311,19 +327,13 @@ TEST_F(Writer, CopyEntryRequestTable) {
         {"Decompress+Unscramble, compressed", Decompress | Unscramble, "PACKED", plain,
          kMethodStored, 0},
     };
-    for (const Row& row : rows) {
-        Create();
-        ASSERT_EQ(CopyEntry(row.source, row.request), 1) << row.tag;
-        Close();
-        const Bytes file = ReadWholeFile(Out());
+    for (const CopyRow& row : rows) {
+        const Bytes file = CopyAndCheck(row);
         const RecordFields r = DirectoryTail(file, 1)[0];
         EXPECT_EQ(r.name, row.source) << row.tag;
-        EXPECT_EQ(r.method, row.method) << row.tag;
-        EXPECT_EQ(r.xor_key, row.key) << row.tag;
         EXPECT_EQ(r.data_offset, 0u) << row.tag;
         EXPECT_EQ(r.stored_size, row.bytes.size()) << row.tag;
         EXPECT_EQ(r.original_size, 30000u) << row.tag;
-        EXPECT_EQ(Slice(file, 0, r.stored_size), row.bytes) << row.tag;
         EXPECT_EQ(file.size(), row.bytes.size() + kRecordSize) << row.tag;
     }
 }
@@ -338,14 +348,7 @@ TEST_F(Writer, CopyEntryOtherRequestsStaySound) {
     const Bytes stream = CompressedBytes(plain);
     OpenSource(
         {{"STORED", scrambled, kMethodStored, k}, {"PACKED", stream, kMethodCompressed, 0, 20000}});
-    struct Row {
-        const char* tag;
-        TransferFlags request;
-        const char* source;
-        const Bytes& bytes;
-        uint8_t method;
-        uint8_t key;
-    } rows[] = {
+    const CopyRow rows[] = {
         {"Compress, stored", Compress, "STORED", stream, kMethodCompressed, 0},
         {"Compress+Unscramble, stored", Compress | Unscramble, "STORED", stream, kMethodCompressed,
          0},
@@ -355,15 +358,8 @@ TEST_F(Writer, CopyEntryOtherRequestsStaySound) {
         {"low byte, stored", 0x11, "STORED", scrambled, kMethodStored, k},
         {"low byte, compressed", Decompress | 0x11, "PACKED", plain, kMethodStored, 0},
     };
-    for (const Row& row : rows) {
-        Create();
-        ASSERT_EQ(CopyEntry(row.source, row.request), 1) << row.tag;
-        Close();
-        const Bytes file = ReadWholeFile(Out());
-        const RecordFields r = DirectoryTail(file, 1)[0];
-        EXPECT_EQ(r.method, row.method) << row.tag;
-        EXPECT_EQ(r.xor_key, row.key) << row.tag;
-        EXPECT_EQ(Slice(file, 0, r.stored_size), row.bytes) << row.tag;
+    for (const CopyRow& row : rows) {
+        CopyAndCheck(row);
         ASSERT_NE(OpenArchive(Out().c_str()), kInvalidFile) << row.tag;
         bool ok = false;
         EXPECT_EQ(EntryContent(row.source, &ok), plain) << row.tag;
