@@ -10,6 +10,7 @@
 #include "app/report.h"
 #include "app/settings.h"
 #include "archive/extract.h"
+#include "archive/file_name.h"
 #include "archive/reader.h"
 #include "archive/sticky_error.h"
 #include "archive/transfer.h"
@@ -42,36 +43,6 @@ constexpr uint32_t kTempRoom = kDocumentPathSize - 2;
 void DropOneMessage() {
     PlatMessage message;
     PlatPeekMessage(&message);
-}
-
-int SameLetters(const char* a, const char* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-        if (x != b[i]) return 0;
-    }
-    return 1;
-}
-
-// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 (also with the superscript digits
-// Windows accepts there) name devices in every folder, with any extension.
-int IsDeviceName(const char* name) {
-    size_t n = strcspn(name, ".");
-    while (n > 0 && name[n - 1] == ' ')
-        --n;
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : kDevices)
-        if (n == strlen(device) && SameLetters(name, device, n)) return 1;
-    if (n == 4 && (SameLetters(name, "COM", 3) || SameLetters(name, "LPT", 3)))
-        return name[3] != '\0' && strchr("123456789\xB9\xB2\xB3", name[3]) != nullptr;
-    return 0;
-}
-
-// Names that would leave the temporary directory, open a stream or reach a device.
-int IsSafeFileName(const char* name) {
-    if (strspn(name, ". ") == strlen(name)) return 0;  // empty, ".", "..", only dots and spaces
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
-        if (*p < 0x20 || *p == '/' || *p == ':') return 0;
-    return !IsDeviceName(name);
 }
 
 // Step 13: the document "LESMI" into the temporary directory. Whatever goes wrong cancels the

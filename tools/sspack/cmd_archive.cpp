@@ -244,34 +244,6 @@ std::string CheckRecord(const DirectoryRecord& r, uint64_t data_end) {
 
 // ------------------------------------------------------------------------------------- extract
 
-bool IsReservedDeviceName(const std::string& name) {
-    std::string base = name.substr(0, name.find('.'));
-    for (char& c : base)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$"};
-    for (const char* reserved : kReserved)
-        if (base == reserved) return true;
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-        base[3] >= '0' && base[3] <= '9')
-        return true;
-    return false;
-}
-
-// Why an entry name cannot be a file name inside the output folder, or "" when it can. The
-// rules hold on every system, so an archive extracts the same everywhere.
-std::string UnsafeNameReason(const std::string& name) {
-    if (name.empty()) return "is empty";
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F) return "holds a control character";
-        if (std::strchr("/\\:*?\"<>|", c)) return "holds a path or reserved character";
-    }
-    if (name.find("..") != std::string::npos) return "holds \"..\"";
-    if (name == ".") return "is \".\"";
-    if (name.back() == '.' || name.back() == ' ') return "ends in a dot or a space";
-    if (IsReservedDeviceName(name)) return "is a device name";
-    return "";
-}
-
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -370,7 +342,7 @@ int CmdExtract(int argc, char** argv) {
             return Fail(options.file + ": no entry named '" + Printable(name) + "'");
         }
         name = RecordName(*r);  // the file takes the entry's own spelling
-        const std::string reason = UnsafeNameReason(name);
+        const std::string reason = FileNameProblem(name);
         if (!reason.empty()) {
             CloseArchive(ReaderHandle());
             return Fail(options.file + ": entry '" + Printable(name) + "' " + reason +

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "tools/sspack/codepage.h"
+#include "tools/sspack/text_util.h"
 
 namespace fs = std::filesystem;
 
@@ -167,31 +168,6 @@ bool ParseBool(const Item* item, bool fallback, Diagnostics* d) {
     if (v == "no" || v == "false" || v == "0" || v == "off") return false;
     d->Error(item->line, item->shown + " must be yes or no, not '" + item->value + "'");
     return fallback;
-}
-
-bool IsReservedDeviceName(const std::string& name) {
-    std::string base = Lower(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "clock$")
-        return true;
-    return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
-}
-
-// Why `name` cannot be a Windows file name, or "".
-std::string FileNameProblem(const std::string& name) {
-    if (name.empty()) return "is empty";
-    if (name == "." || name == "..") return "is '" + name + "'";
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F) return "holds a control character";
-        if (std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
-            return std::string("holds '") + static_cast<char>(c) +
-                   "', which Windows file names cannot";
-    }
-    if (name.back() == '.' || name.back() == ' ') return "ends in a dot or a space";
-    if (IsReservedDeviceName(name)) return "is a device name on Windows";
-    return "";
 }
 
 // State shared by the checks of one manifest.

@@ -4,7 +4,10 @@
 #include <stdint.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "archive/file_name.h"
 
 // A JSON string literal. Quotes, backslashes and control bytes are escaped; UTF-8 passes
 // through, or with `bytes_as_latin1` (entry names, which are bytes of an unknown code page) every
@@ -39,4 +42,27 @@ inline std::string SizeText(uint64_t bytes, uint64_t bytes_below = 10240) {
         std::snprintf(text, sizeof text, "%.2f GiB", bytes / (1024.0 * 1024 * 1024));
     }
     return text;
+}
+
+// Why `name` cannot be a file name in a folder under the installer's own rule, or "" when it can.
+inline std::string FileNameProblem(const std::string& name) {
+    if (name.find('\0') != std::string::npos) return "holds a control character";
+    switch (CheckFileName(name.c_str())) {
+        case kNameSafe:
+            return "";
+        case kNameEmpty:
+            return "is empty";
+        case kNameControl:
+            return "holds a control character";
+        case kNameReserved:
+            return std::string("holds '") + name[name.find_first_of("\\/:*?\"<>|")] +
+                   "', which Windows file names cannot";
+        case kNameDots:
+            return "is or holds '..', or is only dots and spaces";
+        case kNameTrailing:
+            return "ends in a dot or a space";
+        case kNameDevice:
+            return "is a device name on Windows";
+    }
+    return "is not a file name";
 }
