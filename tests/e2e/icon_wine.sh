@@ -42,14 +42,20 @@ expect_new_icon() {
     [ "${s:-1}" -eq 0 ] || fail "$2 shows the stub's icon ($s pixels, see $1)"
 }
 
+# Waits for a message box of the installer, photographs it as $1.png, checks its icon ($2 names
+# it) and answers it with Enter; `box` is its window.
+check_box() {
+    e2e_wait_window Night-setup.exe 60 '^Night$'
+    box=$window
+    sleep 0.5
+    e2e_shot "$box" "$out_dir/$1.png" || fail "no screenshot of $2"
+    # A message box draws its icon at 32x32: the monitor's body alone is some 600 pixels.
+    expect_new_icon "$out_dir/$1.png" "$2" 300
+    e2e_answer "$box" Return 20
+}
+
 e2e_run "$work/pack/Night-setup.exe"
-e2e_wait_window Night-setup.exe 60 '^Night$'
-box=$window
-sleep 0.5
-e2e_shot "$box" "$out_dir/question.png" || fail "no screenshot of the question"
-# A message box draws its icon at 32x32: the monitor's body alone is some 600 pixels.
-expect_new_icon "$out_dir/question.png" "the question box" 300
-e2e_answer "$box" Return 20
+check_box question "the question box"
 
 e2e_wait_window Night-setup.exe 30 '^Night$'
 dialog=$window
@@ -68,12 +74,7 @@ done
 expect_new_icon "$out_dir/progress.png" "the progress dialog" 150
 e2e_wait_gone "$dialog" 60
 
-e2e_wait_window Night-setup.exe 60 '^Night$'
-done_box=$window
-sleep 0.5
-e2e_shot "$done_box" "$out_dir/success.png" || fail "no screenshot of the completion box"
-expect_new_icon "$out_dir/success.png" "the completion box" 300
-e2e_answer "$done_box" Return 20
+check_box success "the completion box"
 e2e_wait_exit 30
 [ -f "$(windows_dir)/Night.scr" ] || fail "no Night.scr in C:\\windows"
 say "PASS: the new icon in the question, the progress dialog and the completion box"

@@ -349,7 +349,7 @@ VersionInfo ReadVersionInfo(const std::vector<uint8_t>& bytes) {
                 field.key = s.key;
                 field.offset = s.value;
                 field.capacity = s.value_length;
-                field.value = Utf8Of(&bytes[s.value], s.value_length);
+                field.value = Utf8Of(bytes.data() + s.value, s.value_length);
                 while (!field.value.empty() && field.value.back() == ' ')
                     field.value.pop_back();
                 info.fields.push_back(field);
