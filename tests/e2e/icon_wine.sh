@@ -2,8 +2,8 @@
 # Icon= of the manifest under Wine: the installer's question box, its progress dialog and its
 # completion box draw the manifest's icon, not the stub's. The test icon is the stub's own
 # drawing in one colour (#C81E64), which nothing else on the screen has; the stub's darkest sky
-# colour (#080A28) must be gone. The file properties of the same installer read back through
-# sspack info.
+# colour (#080A28) must be gone. The file properties of the same installer, as Windows's own
+# version calls read them, are the manifest's name, publisher and version.
 #
 # usage: icon_wine.sh <win64 build folder> <output folder> <sspack> <recolour tool> <icon>
 set -u
@@ -23,9 +23,16 @@ seq 1 1000000 >"$work/pack-movie.bin"
         'Success=Night is now your screen saver.' 'Progress=Installing Night...'
     e2e_files_section | sed "s|^Movie=.*|Movie=$work/pack-movie.bin|"
 } | e2e_build_installer Night-setup.exe
-"$sspack" info "$work/pack/Night-setup.exe" >"$out_dir/info.txt" 2>&1 || fail "sspack info failed"
-grep -qx '; CompanyName: Night Owl Software' "$out_dir/info.txt" || fail "no publisher in info"
 say "installer built"
+# The file properties as Windows reads them (GetFileVersionInfo, VerQueryValue).
+x86_64-w64-mingw32-gcc -Os -s -o "$work/version_info.exe" "$(dirname "$0")/helpers/version_info.c" \
+    -lversion || fail "cannot build version_info.exe"
+(cd "$work/pack" && "$wine" "$work/version_info.exe" Night-setup.exe) 2>/dev/null | tr -d '\r' \
+    >"$out_dir/version.txt"
+printf '%s\n' 'FileDescription: Night' 'ProductName: Night' 'CompanyName: Night Owl Software' \
+    'FileVersion: 3.1' 'ProductVersion: 3.1' 'FileVersion number: 3.1.0.0' >"$work/version-expected"
+diff "$work/version-expected" "$out_dir/version.txt" >&2 || fail "file properties as Windows reads them"
+say "file properties: $(paste -sd '|' "$out_dir/version.txt")"
 
 # Pixels of the test icon's colour and of the stub's darkest sky in a screenshot.
 icon_pixels() { convert "$1" -fill black +opaque '#C81E64' -fill white -opaque '#C81E64' \
