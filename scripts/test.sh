@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 start=$(date +%s)
 
 scripts/deps.sh cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev \
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick x11-utils
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick x11-utils dpkg-dev
 
 jobs=$(nproc)
 build() {  # build PRESET [cmake args...]
@@ -18,7 +18,7 @@ build() {  # build PRESET [cmake args...]
 
 build win64
 build win32
-build host -DSS_WIN64_DIR="$PWD/build/win64"
+build host -DSS_WIN64_DIR="$PWD/build/win64" -DSS_WIN32_DIR="$PWD/build/win32"
 build asan
 
 echo "== unit and end-to-end tests (host)"

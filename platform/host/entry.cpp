@@ -6,6 +6,10 @@
 #include "platform/entry.h"
 #include "platform/host/host.h"
 
+// sspack recognises this build of the installer as a stub by these bytes.
+extern "C" __attribute__((used)) const char kSsinstallerHostStub[] =
+    "ssinstaller host stub marker 1";
+
 int main() {
     HostReset();
     HostUseVirtualClock(false);

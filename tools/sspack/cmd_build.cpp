@@ -22,6 +22,8 @@
 #include "tools/sspack/commands.h"
 #include "tools/sspack/manifest.h"
 #include "tools/sspack/sspack_os.h"
+#include "tools/sspack/stub_face.h"
+#include "tools/sspack/stub_locate.h"
 #include "tools/sspack/text_util.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +38,7 @@ struct Options {
     std::string manifest;
     std::string out;
     std::string stub;
+    std::string arch;  // x64 or x86; "" when not given
     bool host = false;
     bool strict = false;
     bool verify = false;
@@ -142,32 +145,6 @@ bool ReadFile(const fs::path& path, std::vector<uint8_t>* bytes) {
     bytes->resize(static_cast<size_t>(size));
     return size == 0 || static_cast<bool>(in.read(reinterpret_cast<char*>(bytes->data()),
                                                   static_cast<std::streamsize>(size)));
-}
-
-// The stub: --stub, else $SSPACK_STUB, else the installer built beside sspack (the same folder,
-// then the build tree's app/ folder), else for Windows the win64 build the host build was
-// configured with.
-std::string FindStub(const Options& o, std::vector<std::string>* tried) {
-    if (!o.stub.empty()) return o.stub;
-    const char* env = std::getenv("SSPACK_STUB");
-    if (env && *env) return env;
-    char self[1024];
-    const std::string name = o.host ? "ssinstaller" : "ssinstaller.exe";
-    std::vector<std::string> candidates;
-    if (PlatModuleFileName(self, sizeof self) > 0) {
-        const fs::path dir = fs::path(self).parent_path();
-        candidates.push_back((dir / name).string());
-        candidates.push_back((dir / ".." / ".." / "app" / name).lexically_normal().string());
-    }
-#ifdef SSPACK_WIN64_STUB
-    if (!o.host) candidates.push_back(SSPACK_WIN64_STUB);
-#endif
-    for (const std::string& c : candidates) {
-        tried->push_back(c);
-        std::error_code error;
-        if (fs::is_regular_file(c, error)) return c;
-    }
-    return "";
 }
 
 // `input` is UTF-8 (from the manifest), `out` as the command line gave it.
@@ -397,9 +374,10 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "sspack: build: %s\n", problem.c_str());
-    std::fprintf(stderr,
-                 "usage: sspack build MANIFEST -o OUT [--stub FILE | --host] [--strict] "
-                 "[--verify] [--json] [-q | -v]\n");
+    std::fprintf(
+        stderr,
+        "usage: sspack build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] [--strict] "
+        "[--verify] [--json] [-q | -v]\n");
     return kExitUsage;
 }
 
@@ -409,6 +387,15 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
         if ((arg == "-o" || arg == "--stub") && i + 1 >= argc) {
             *problem = arg + " needs a file";
             return false;
+        }
+        if (arg == "--arch") {
+            if (i + 1 >= argc ||
+                (std::strcmp(argv[i + 1], "x64") && std::strcmp(argv[i + 1], "x86"))) {
+                *problem = "--arch needs x64 or x86";
+                return false;
+            }
+            o->arch = argv[++i];
+            continue;
         }
         if (arg == "-o") {
             o->out = argv[++i];
@@ -445,10 +432,11 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
     return problem->empty();
 }
 
-// The stub, checked before anything is written.
-bool LoadStub(const Options& o, std::vector<uint8_t>* stub, Reporter* r) {
+// The stub, checked before anything is written. `arch` receives the architecture built for.
+bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, Reporter* r) {
     std::vector<std::string> tried;
-    const std::string path = FindStub(o, &tried);
+    const std::string path =
+        o.stub.empty() ? FindStub(o.arch.empty() ? "x64" : o.arch, o.host, &tried) : o.stub;
     if (path.empty()) {
         std::string list;
         for (const std::string& t : tried)
@@ -462,11 +450,40 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, Reporter* r) {
         return false;
     }
     r->Verbose("stub: " + path + " (" + std::to_string(stub->size()) + " bytes)");
+    StubKind kind = StubKind::kWindows;
+    std::string problem;
+    if (!CheckStub(*stub, o.arch, &kind, arch, &problem)) {
+        r->Error("the stub '" + path + "' " + problem);
+        return false;
+    }
     if (OpenArchive(path.c_str()) != kInvalidFile) {
         CloseArchive(ReaderHandle());
-        r->Diagnostic(path, 0, o.strict,
-                      "the stub already ends in a payload archive; it is kept as plain bytes");
-        if (o.strict) return false;
+        r->Error("the stub '" + path +
+                 "' already carries a payload archive: it is a built installer, not the stub");
+        return false;
+    }
+    if (kind == StubKind::kHost) arch->clear();
+    return true;
+}
+
+// The screen saver program must suit the installer's architecture; the face goes into the stub.
+bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arch,
+                 std::vector<uint8_t>* stub, Reporter* r) {
+    if (arch.empty()) return true;  // the host installer: no Windows program, no resources
+    for (const PlannedEntry& e : plan.entries) {
+        if (e.name != "SAVER") continue;
+        const std::string problem = SaverProblem(e.path, arch);
+        if (!problem.empty())
+            r->Diagnostic(o.manifest, e.line, o.strict,
+                          "[Files] Saver: '" + e.path + "' " + problem +
+                              (o.strict ? " (an error with --strict)" : ""));
+        if (!problem.empty() && o.strict) return false;
+    }
+    std::string problem;
+    if (!ApplyFace(plan.face, stub, &problem)) {
+        r->Diagnostic(o.manifest, plan.face.icon_line, true,
+                      (plan.face.icon.empty() ? "" : "[Installer] Icon: ") + problem);
+        return false;
     }
     return true;
 }
@@ -484,7 +501,8 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
             r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
             return kExitUsage;
         }
-    if (!LoadStub(o, stub, r)) return kExitUsage;
+    std::string arch;
+    if (!LoadStub(o, stub, &arch, r) || !PrepareStub(o, *plan, arch, stub, r)) return kExitUsage;
     uint64_t bound = stub->size() + uint64_t{kPayloadRecords} * kRecordSize;
     for (const PlannedEntry& e : plan->entries)
         bound += e.alias_of_movie ? 0 : e.size;

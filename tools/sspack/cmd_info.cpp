@@ -14,6 +14,7 @@
 #include "tools/sspack/commands.h"
 #include "tools/sspack/info_block.h"
 #include "tools/sspack/manifest.h"
+#include "tools/sspack/stub_face.h"
 
 namespace {
 
@@ -88,7 +89,8 @@ void PrintFiles() {
     }
 }
 
-void PrintInfo(const InfoFields& f, bool manifest, Printer* p) {
+// `face`: the version resource of an installer built from the stub, or null.
+void PrintInfo(const InfoFields& f, bool manifest, const VersionInfo* face, Printer* p) {
     static const char* const kTextKeys[] = {"Question", "Success", "Failure", "Progress"};
     const uint32_t encoding = f.code_page ? f.code_page : kDefaultEncoding;
     if (f.code_page != 0 && !KnownCodePage(f.code_page))
@@ -107,6 +109,13 @@ void PrintInfo(const InfoFields& f, bool manifest, Printer* p) {
     std::printf("ShowProgress=%s\n", f.show_progress ? "yes" : "no");
     std::printf("KeepCurrentSaver=%s\n", f.keep_current_saver ? "yes" : "no");
     if (!f.document_path.empty()) p->Text("DocumentPath", f.document_path, encoding);
+    if (face) {
+        const VersionField* publisher = face->Field("CompanyName");
+        const VersionField* version = face->Field("FileVersion");
+        if (publisher && !publisher->value.empty())
+            std::printf("Publisher=%s\n", p->Value("Publisher", publisher->value).c_str());
+        if (version) std::printf("Version=%s\n", version->value.c_str());
+    }
     if (manifest) std::printf("Template=INFO\n");
 
     std::printf("\n[Texts]\n");
@@ -162,7 +171,12 @@ int CmdInfo(int argc, char** argv) {
     if (manifest)
         std::printf("; extract the entries beside this file: sspack extract %s -o FOLDER\n",
                     file.c_str());
-    PrintInfo(DecodeInfoBlock(block.data()), manifest, &printer);
+    const VersionInfo face = ReadFileVersionInfo(file);
+    const bool built = IsStubVersion(face);
+    if (built)
+        for (const std::string& line : FacePropertyLines(face))
+            std::printf("; %s\n", line.c_str());
+    PrintInfo(DecodeInfoBlock(block.data()), manifest, built ? &face : nullptr, &printer);
     if (manifest) PrintFiles();
     CloseArchive(ReaderHandle());
     for (const std::string& note : printer.notes)

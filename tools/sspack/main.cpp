@@ -19,7 +19,8 @@ const Command kCommands[] = {
     {"verify", CmdVerify, "verify FILE [--json]     check every entry of a payload archive"},
     {"extract", CmdExtract, "extract FILE [NAME...] -o DIR   write entries' content to DIR"},
     {"build", CmdBuild,
-     "build MANIFEST -o OUT [--stub FILE | --host] [--strict] [--verify] [--json] [-q | -v]\n"
+     "build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] [--strict] [--verify] [--json] "
+     "[-q | -v]\n"
      "                           make an installer from a manifest"},
     {"info", CmdInfo, "info FILE [--manifest]   the INFO of an installer, as manifest keys"},
 };

@@ -32,6 +32,9 @@ const KnownKey kKnownKeys[] = {
     {"installer", "keepcurrentsaver", false},
     {"installer", "documentpath", false},
     {"installer", "template", false},
+    {"installer", "publisher", false},
+    {"installer", "version", false},
+    {"installer", "icon", false},
     {"texts", "question", false},
     {"texts", "success", false},
     {"texts", "failure", false},
@@ -231,6 +234,7 @@ struct Loader {
     }
 
     void Installer();
+    void Face();
     void Texts(uint32_t code_page);
     void Alternative();
     void Document();
@@ -284,6 +288,39 @@ void Loader::Installer() {
     Alternative();
     Document();
     Template();
+    Face();
+}
+
+// The file properties and the icon; the icon's images are checked against the stub's when the
+// stub is known.
+void Loader::Face() {
+    StubFace& face = plan->face;
+    const Item* name = Find(items, "installer", "Name");
+    if (name) face.name = name->value;
+    if (const Item* publisher = Find(items, "installer", "Publisher")) {
+        const std::string problem = FaceTextProblem(publisher->value);
+        if (problem.empty()) {
+            face.publisher = publisher->value;
+        } else {
+            d->Error(publisher->line, publisher->shown + " " + problem);
+        }
+    }
+    if (const Item* version = Find(items, "installer", "Version")) {
+        if (ParseVersion(version->value, face.version_parts)) {
+            face.version = version->value;
+        } else {
+            d->Error(version->line, version->shown + " '" + version->value +
+                                        "' is not a version: one to four numbers from 0 to "
+                                        "65535 with dots between them, like 1.2 or 1.2.3.4");
+        }
+    }
+    if (const Item* icon = Find(items, "installer", "Icon")) {
+        PlannedEntry file;
+        if (CheckFile(*icon, &file)) {
+            face.icon = file.path;
+            face.icon_line = icon->line;
+        }
+    }
 }
 
 void Loader::Texts(uint32_t code_page) {

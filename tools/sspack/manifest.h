@@ -10,6 +10,7 @@
 
 #include "tools/sspack/info_block.h"
 #include "tools/sspack/ini.h"
+#include "tools/sspack/stub_face.h"
 
 enum class CompressMode { kAuto, kYes, kNo };
 
@@ -31,6 +32,7 @@ struct BuildPlan {
     InfoFields fields;
     std::vector<uint8_t> info_block;    // the whole INFO entry, info::kBlockSize bytes
     std::vector<PlannedEntry> entries;  // payload order
+    StubFace face;                      // the installer's file properties and icon
     std::vector<std::string>
         inputs;  // every file read (UTF-8), for the output-overwrites-input test
 };

@@ -328,16 +328,23 @@ TEST(SspackBuild, StubLookup) {
     ScratchDir dir;
     const std::string manifest = WriteManifest(dir, ManifestText(FullParts()));
     ASSERT_EQ(BuildWithHostStub(manifest, dir.File("setup"), dir).exit_code, 0);
+    // Copies of the host installer under other names: a stub is known by what it carries.
+    WriteWholeFile(dir.File("copy"), ReadWholeFile(SSINSTALLER_PATH));
+    ScratchDir stubs;
+    WriteWholeFile(stubs.File("ssinstaller-host"), ReadWholeFile(SSINSTALLER_PATH));
     const Row rows[] = {
         {"--host: the installer of the same build folder", "", "--host", 0, SSINSTALLER_PATH, ""},
-        {"$SSPACK_STUB", "SSPACK_STUB=" + Quoted(dir.File("stub.bin")), "--host", 0,
-         dir.File("stub.bin"), ""},
+        {"$SSPACK_STUB", "SSPACK_STUB=" + Quoted(dir.File("copy")), "--host", 0, dir.File("copy"),
+         ""},
+        {"$SSPACK_STUB_DIR", "SSPACK_STUB_DIR=" + Quoted(stubs.path()), "--host", 0,
+         stubs.File("ssinstaller-host"), ""},
         {"--stub wins over $SSPACK_STUB", "SSPACK_STUB=/nonexistent",
-         "--stub " + Quoted(dir.File("saver.bin")), 0, dir.File("saver.bin"), ""},
-        {"an installer as the stub: a warning", "", "--stub " + Quoted(dir.File("setup")), 0,
-         dir.File("setup"), "the stub already ends in a payload archive"},
-        {"an installer as the stub, --strict", "", "--strict --stub " + Quoted(dir.File("setup")),
-         1, "", "the stub already ends in a payload archive"},
+         "--stub " + Quoted(dir.File("copy")), 0, dir.File("copy"), ""},
+        {"an installer as the stub", "", "--stub " + Quoted(dir.File("setup")), 1, "",
+         "already carries a payload archive"},
+        {"a file that is no stub", "", "--stub " + Quoted(dir.File("saver.bin")), 1, "",
+         "is not an installer stub"},
+        {"sspack itself", "", "--stub " + Quoted(SSPACK_PATH), 1, "", "is not an installer stub"},
         {"an empty stub", "", "--stub /dev/null", 1, "", "cannot read the stub"},
     };
     int n = 0;

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Debian package: `cpack -G DEB` from the build folder makes one .deb whose files are the
+# installed tree under /usr, with the dependencies found by dpkg-shlibdeps. Its content,
+# unpacked, builds an installer without --stub.
+#
+# usage: package_test.sh <build folder>
+set -u
+test_name=install_debian_package
+build=${1:?usage: package_test.sh <build folder>}
+source "$(dirname "$0")/lib.sh"
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+
+(cd "$build" && cpack -G DEB -B "$work/package") >"$work/cpack.log" 2>&1 ||
+    fail "cpack failed: $(tail -5 "$work/cpack.log")"
+deb=$(find "$work/package" -maxdepth 1 -name '*.deb' -print -quit)
+[ -n "$deb" ] || fail "no .deb made"
+say "made $(basename "$deb")"
+
+dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
+for file in ./usr/bin/sspack ./usr/share/ssinstaller/stubs/ssinstaller-x64.exe \
+    ./usr/share/ssinstaller/stubs/ssinstaller-x86.exe \
+    ./usr/share/ssinstaller/examples/aurora/aurora.scr \
+    ./usr/share/ssinstaller/examples/minimal/minimal.ini ./usr/share/doc/ssinstaller/manifest.md \
+    ./usr/share/man/man1/sspack.1.gz; do
+    grep -qx "$file" "$work/files" || fail "$file is not in the package"
+done
+# Nothing from the build machine: every file lies under /usr.
+if grep -v '^\./usr/' "$work/files" | grep -qv '^\./$'; then
+    fail "files outside /usr: $(grep -v '^\./usr/' "$work/files" | tr '\n' ' ')"
+fi
+dpkg-deb -f "$deb" Package Depends >"$work/control"
+grep -qx 'Package: ssinstaller' "$work/control" || fail "package name: $(cat "$work/control")"
+grep -q '^Depends: .*libc6' "$work/control" || fail "no dependencies found: $(cat "$work/control")"
+# sspack is stripped in the package.
+dpkg-deb -x "$deb" "$work/root"
+if command -v file >/dev/null; then
+    file "$work/root/usr/bin/sspack" | grep -q 'not stripped' && fail "sspack is not stripped"
+fi
+
+build_minimal "$work/root/usr/bin/sspack" "$work/root/usr/share/ssinstaller" x64 \
+    "$work/root/usr/share/ssinstaller/stubs/ssinstaller-x64.exe"
+say "passed"
