@@ -216,13 +216,15 @@ uninstall uninstall
 say "/U: SCRNSAVE.EXE, which named the file by its 8.3 path, is cleared"
 
 # Another program as the current screen saver stays where it is. This time a 32-bit installer
-# wrote the key.
-install_saver /reg:32
+# wrote the key, on a 64-bit NT system into the 32-bit view; the 9x family has one view only.
+other_view=/reg:32
+[ "$e2e_family" = 9x ] && other_view=$view
+install_saver "$other_view"
 set_current_saver 'C:\windows\other.scr'
 uninstall uninstall-other
 [ "$(current_saver)" = 'SCRNSAVE.EXE=C:\windows\other.scr' ] ||
     fail "/U changed another saver's entry: '$(current_saver)'"
-say "/U: SCRNSAVE.EXE naming another saver is kept; the key in the 32-bit view is gone"
+say "/U: SCRNSAVE.EXE naming another saver is kept; the key in the view $view is gone"
 
 say "PASS: /c names the saver; /s shows the MOVIE full screen, moving, and ends on a key or a" \
     "mouse move; /U removes the uninstall key, its own SCRNSAVE.EXE and the file"
