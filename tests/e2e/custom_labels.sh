@@ -3,7 +3,7 @@
 # message box: captioned with the screen saver's name and centred, with the yes label on the
 # default button. Esc (the close command) counts as No and installs nothing; Enter installs.
 #
-# usage: custom_labels.sh <win64 build folder> <output folder> <sspack> [rename tool]
+# usage: custom_labels.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> [rename tool]
 set -u
 test_name=custom_labels
 source "$(dirname "$0")/lib.sh"

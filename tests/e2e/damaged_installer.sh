@@ -3,7 +3,7 @@
 # decipher: it must show exactly one message box saying the file is damaged (empty caption,
 # icon 200, owned by the hidden main window), and exit with 0 once the box is answered.
 #
-# usage: damaged_installer.sh <win64 build folder> <output folder> [sspack] [rename tool]
+# usage: damaged_installer.sh [--windows=VERSION] <Windows build folder> <output folder> [sspack] [rename tool]
 # The output folder receives the screenshot of the box and Wine's log.
 set -u
 test_name=damaged_installer

@@ -5,7 +5,7 @@
 # with .txt. The result is read back from the prefix. Used by `scripts/demo.sh --wine` and as an
 # end-to-end test.
 #
-# usage: demo_wine.sh <win64 build folder> <output folder> <sspack>
+# usage: demo_wine.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack>
 set -u
 test_name=demo
 source "$(dirname "$0")/lib.sh"

@@ -3,7 +3,7 @@
 # closes before the one box with the failure text; no .scr is left in C:\windows, nothing is
 # set, and the program ends with 0.
 #
-# usage: failed_build.sh <win64 build folder> <output folder> <sspack> <rename tool>
+# usage: failed_build.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> <rename tool>
 set -u
 test_name=failed_build
 source "$(dirname "$0")/lib.sh"

@@ -2,7 +2,7 @@
 # No on the standard confirmation box installs nothing: no .scr, no screen saver setting, no
 # uninstall entry, no further box; the program ends with 0.
 #
-# usage: install_no.sh <win64 build folder> <output folder> <sspack> [rename tool]
+# usage: install_no.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> [rename tool]
 set -u
 test_name=install_no
 source "$(dirname "$0")/lib.sh"

@@ -1,11 +1,21 @@
 # Shared parts of the end-to-end tests of the Windows installer under Wine. Sourced by each test
 # script after it has set `test_name`; the script then calls e2e_setup with its arguments:
 #
-#   e2e_setup <folder holding the win64 ssinstaller.exe> <output folder> [sspack] [rename tool]
+#   e2e_setup [--windows=VERSION] <Windows build folder> <output folder> [sspack] [rename tool]
+#
+# The build folder is the win64 or the win32 build: the architecture is read from the
+# ssinstaller.exe found there (`e2e_arch`: x86_64 or i686), and the prefix is made to match
+# (WINEARCH=win64 with wine64, or WINEARCH=win32 with the 32-bit wine). --windows sets the
+# Windows version that Wine reports, as `winecfg` would (win98, winme, win10, ...); without it Wine
+# reports its default NT version. `e2e_family` is then 9x or nt. Every installer test takes the
+# same arguments, and tests/e2e/CMakeLists.txt runs each script once per entry of its list of
+# sets (SS_E2E_SETS), so a new script joins every set by being added to SS_E2E_TESTS there.
 #
 # Each test gets an X server of its own and a fresh Wine prefix, copied from a template prefix
-# that the first test makes once (under a lock, so tests may run in parallel). Everything but the
-# output folder (screenshots, logs) lives in a temporary folder that is gone at the end.
+# that the first test of a set makes once (under a lock, so tests may run in parallel). Everything
+# but the output folder (screenshots, logs) lives in a temporary folder that is gone at the end.
+# A set whose Wine cannot run here (a 32-bit Wine on a kernel without 32-bit support) ends the
+# test with exit code 77, which CTest reports as skipped.
 
 # Debian keeps wine64 and wineserver out of PATH.
 export PATH="/usr/lib/wine:$PATH"
@@ -30,21 +40,84 @@ e2e_cleanup() {
     [ -n "$work" ] && rm -rf "$work"
 }
 
+# Reads the options that come before the positional arguments: sets `e2e_windows_version` and
+# `e2e_args` (the rest). For scripts that read their own arguments before e2e_setup.
+e2e_options() {
+    e2e_windows_version=
+    while [ $# -gt 0 ]; do
+        case "$1" in
+        --windows=*) e2e_windows_version=${1#--windows=} ;;
+        --) shift; break ;;
+        --*) fail "unknown option $1" ;;
+        *) break ;;
+        esac
+        shift
+    done
+    e2e_args=("$@")
+}
+
+# The architecture of PE file $1: x86_64, i686, or nothing.
+e2e_pe_arch() {
+    local pe machine
+    pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 0
+    [ -n "$pe" ] || return 0
+    machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    case "$machine" in
+    8664) echo x86_64 ;;
+    014c) echo i686 ;;
+    esac
+}
+
+# Picks the Wine launcher, prefix kind and MinGW compiler for `e2e_arch`, and ends the test as
+# skipped (77) when that Wine cannot start here. wine64 for 64-bit: once wine32 is installed, the
+# plain `wine` launcher runs the 32-bit builds of Wine's own tools, whose `reg` sees only the
+# 32-bit registry view.
+e2e_pick_wine() {
+    case "$e2e_arch" in
+    x86_64)
+        if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
+        export WINEARCH=win64
+        e2e_cc=x86_64-w64-mingw32-gcc
+        ;;
+    i686)
+        wine=wine
+        export WINEARCH=win32
+        e2e_cc=i686-w64-mingw32-gcc
+        ;;
+    *) fail "$source_exe is neither an x86_64 nor an i686 program" ;;
+    esac
+    command -v "$wine" >/dev/null || fail "wine is not installed"
+    command -v "$e2e_cc" >/dev/null || fail "$e2e_cc is not installed"
+    local probe
+    if ! probe=$("$wine" --version 2>&1); then
+        say "SKIP ($test_name): $wine cannot run here: $(tail -n 1 <<<"$probe")"
+        exit 77
+    fi
+    e2e_wine_version=$probe
+}
+
 e2e_setup() {
-    exe_dir=${1:?usage: $test_name.sh <win64 build folder> <output folder> [sspack] [rename tool]}
-    out_root=${2:?usage: $test_name.sh <win64 build folder> <output folder> [sspack] [rename tool]}
+    local usage="usage: $test_name.sh [--windows=VERSION] <Windows build folder> <output folder> [sspack] [rename tool]"
+    e2e_options "$@"
+    set -- "${e2e_args[@]}"
+    exe_dir=${1:?$usage}
+    out_root=${2:?$usage}
     sspack=${3:-}
     rename_tool=${4:-}
     out_dir="$out_root/$test_name"
     exe_name=ssinstaller.exe
 
     source_exe=$(find "$exe_dir" -name "$exe_name" -type f -print -quit 2>/dev/null)
-    [ -n "$source_exe" ] || fail "no $exe_name under $exe_dir (build the win64 preset first)"
-    for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout flock awk x86_64-w64-mingw32-gcc; do
+    [ -n "$source_exe" ] || fail "no $exe_name under $exe_dir (build the win64 or win32 preset first)"
+    for tool in wineserver Xvfb xdotool xprop xwininfo import convert timeout flock awk od; do
         command -v "$tool" >/dev/null || fail "$tool is not installed"
     done
-    if command -v wine64 >/dev/null; then wine=wine64; else wine=wine; fi
-    command -v "$wine" >/dev/null || fail "wine is not installed"
+    e2e_arch=$(e2e_pe_arch "$source_exe")
+    case "$e2e_windows_version" in
+    win95 | win98 | winme) e2e_family=9x ;;
+    *) e2e_family=nt ;;
+    esac
+    e2e_pick_wine
     mkdir -p "$out_root" || fail "cannot create $out_root"
     out_root=$(cd "$out_root" && pwd)
     out_dir="$out_root/$test_name"
@@ -58,6 +131,7 @@ e2e_setup() {
 
     e2e_start_x
     e2e_make_prefix
+    say "$e2e_arch build, Windows ${e2e_windows_version:-default} ($e2e_family family)"
 }
 
 # An X server of our own, on whatever display number is free. Without -noreset the server
@@ -83,10 +157,11 @@ e2e_start_x() {
 e2e_make_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts; the installer needs neither
     export WINEDEBUG=-all
+    # One template per set: the output folder of a set is its own, and the stamp names the Wine,
+    # the prefix kind and the Windows version it was made for.
     local template="$out_root/wine-template"
     local stamp="$template/.ss-e2e-ready"
-    local version
-    version=$("$wine" --version 2>/dev/null)
+    local version="$e2e_wine_version $WINEARCH ${e2e_windows_version:-default}"
     (
         flock 9
         if [ "$(cat "$stamp" 2>/dev/null)" != "$version" ]; then
@@ -94,6 +169,15 @@ e2e_make_prefix() {
             say "making the template prefix (once)"
             WINEPREFIX="$template" timeout 120 "$wine" wineboot -i >"$out_root/wineboot.log" 2>&1 ||
                 fail "wineboot -i failed (see $out_root/wineboot.log)"
+            if [ -n "$e2e_windows_version" ]; then
+                WINEPREFIX="$template" timeout 60 "$wine" reg add 'HKCU\Software\Wine' /v Version \
+                    /d "$e2e_windows_version" /f >>"$out_root/wineboot.log" 2>&1 ||
+                    fail "cannot set the Windows version $e2e_windows_version"
+            fi
+            # The calls that differ between the two families, for runs with e2e_trace_calls=1.
+            WINEPREFIX="$template" timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' \
+                /v RelayInclude /d "$e2e_traced_calls" /f >>"$out_root/wineboot.log" 2>&1 ||
+                fail "cannot choose the traced calls"
             WINEPREFIX="$template" timeout 120 wineserver -w ||
                 fail "the template prefix was not finished within 120 s"
             echo "$version" >"$stamp"
@@ -119,7 +203,7 @@ e2e_make_prefix() {
 }
 
 # The Unix path of a Windows path in the prefix.
-e2e_unix_path() { WINEDEBUG=-all winepath -u "$1" 2>/dev/null; }
+e2e_unix_path() { WINEDEBUG=-all "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
 
 # Writes a manifest into $work/pack and builds the installer $work/pack/$1 from it with sspack.
@@ -139,10 +223,26 @@ e2e_examples="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples/minimal" && pw
 
 # Starts a Windows program in the background; its Wine log goes to $out_dir/wine.log. The
 # msgbox channel logs the text of each message box Wine builds, the one way to read it back.
+# With e2e_trace_calls=1 the log also holds every call of $e2e_traced_calls (Wine's relay
+# channel, limited to them in the template prefix).
 e2e_run() {
     e2e_run_started=$(date +%s.%N)
-    WINEDEBUG="fixme-all,+msgbox" "$wine" "$@" >>"$out_dir/wine.log" 2>&1 &
+    local channels="fixme-all,+msgbox"
+    [ "${e2e_trace_calls:-0}" = 1 ] && channels="$channels,+relay"
+    WINEDEBUG="$channels" "$wine" "$@" >>"$out_dir/wine.log" 2>&1 &
     app_pid=$!
+}
+
+# The calls in which the installer's two families differ, and those whose arguments show which
+# branch it took: the profile write (A on 9x, W on NT), the removal at restart, the version.
+e2e_traced_calls="GetVersionExA;WritePrivateProfileStringA;WritePrivateProfileStringW;SystemParametersInfoA;MoveFileExA;DeleteFileA;FindFirstFileA"
+
+# The traced calls of function $1 that the program made (not Wine's own DLLs), one a line
+# without the thread prefix: "Call KERNEL32.WritePrivateProfileStringA(...) ret=..." and the
+# matching "Ret" line.
+e2e_calls() {
+    tr -d '\r' <"$out_dir/wine.log" | grep -E "^[0-9a-f]+:(Call|Ret) +[A-Za-z0-9_]+\.$1\(" |
+        sed 's/^[0-9a-f]*://'
 }
 
 # Waits for the program started by e2e_run to end; sets `app_code`. Fails after $1 seconds.
@@ -249,4 +349,37 @@ e2e_expect_nothing_installed() {
     esac
     [ -z "$(e2e_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1.scr" DisplayName)" ] ||
         fail "an uninstall entry for $1 exists"
+}
+
+# Passes when screen saver $1 is the current one as its family records it: SCRNSAVE.EXE names
+# C:\windows\$1.scr, by its 8.3 alternate name when $1.scr is not a plain 8.3 name. With the calls
+# traced (e2e_trace_calls=1), also that the profile was written the family's way: the A call with
+# the 8-bit path on 9x, the W call on NT, never the other; then the screen saver switch.
+e2e_expect_activation() {
+    local name=$1 setting expected
+    setting=$(e2e_screen_saver_setting)
+    if [[ "$name" =~ ^[A-Za-z0-9_]{1,8}$ ]]; then
+        expected="C:\\windows\\$name.scr"
+        [ "${setting,,}" = "${expected,,}" ] || fail "SCRNSAVE.EXE is \"$setting\", not $expected"
+    else
+        case "$setting" in
+        [Cc]:\\[Ww][Ii][Nn][Dd][Oo][Ww][Ss]\\*~*.[Ss][Cc][Rr]) ;;
+        *) fail "SCRNSAVE.EXE is \"$setting\", not the 8.3 path of $name.scr" ;;
+        esac
+        expected=$setting
+        [ "$(e2e_unix_path "$setting")" -ef "$(windows_dir)/$name.scr" ] ||
+            fail "SCRNSAVE.EXE=$setting does not name $name.scr"
+    fi
+    [ "${e2e_trace_calls:-0}" = 1 ] || return 0
+    local used=WritePrivateProfileStringW unused=WritePrivateProfileStringA
+    [ "$e2e_family" = 9x ] && used=WritePrivateProfileStringA unused=WritePrivateProfileStringW
+    e2e_calls GetVersionExA | grep -q '^Ret .*retval=00000001' || fail "no GetVersionExA call was seen"
+    local write
+    write=$(e2e_calls "$used" | grep '^Call .*"SCRNSAVE.EXE"')
+    [ -n "$write" ] || fail "the profile was not written with $used on the $e2e_family family"
+    grep -qiF "\"${expected//\\/\\\\}\"" <<<"$write" || fail "$used was given another path: $write"
+    [ -z "$(e2e_calls "$unused")" ] || fail "$unused was called on the $e2e_family family"
+    e2e_calls SystemParametersInfoA | grep -q '^Call .*(00000011,00000001,00000000,00000001)' ||
+        fail "the screen saver was not switched on with SystemParametersInfoA(17, 1, 0, 1)"
+    say "activation took the $e2e_family branch: ${write#Call }"
 }

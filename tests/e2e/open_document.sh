@@ -3,9 +3,15 @@
 # temporary folder, with the program that the prefix associates with its extension (a recording
 # program, through a REG_EXPAND_SZ open command). Five seconds later the installer deletes the
 # document; when the program still holds it open, the removal is left to the next restart.
-# Also reports the time from start to the progress dialog's first paint.
+# Also reports the time from start to the progress dialog's first paint. The screen saver's name
+# is not a plain 8.3 name, so system.ini is given the file's 8.3 path.
 #
-# usage: open_document.sh <win64 build folder> <output folder> <sspack> [rename tool]
+# On the 9x family Windows has no MoveFileExA (it fails), and the installer writes the removal
+# into [Rename] of WinInit.Ini instead. Wine set to a 9x version still carries the call out, as
+# on NT, so here both families end with the pending rename in the registry; the WinInit.Ini edit
+# is tested in the host tests (followup_9x_test), with MoveFileExA failing as on Windows 9x.
+#
+# usage: open_document.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> [rename tool]
 set -u
 test_name=open_document
 source "$(dirname "$0")/lib.sh"
@@ -14,7 +20,7 @@ helpers="$(dirname "$0")/helpers"
 
 tools="$WINEPREFIX/drive_c/tools"
 mkdir -p "$tools"
-x86_64-w64-mingw32-gcc -Os -s -mwindows -o "$tools/record.exe" "$helpers/record.c" ||
+"$e2e_cc" -Os -s -mwindows -o "$tools/record.exe" "$helpers/record.c" ||
     fail "cannot build the recording program"
 reg_add() { WINEDEBUG=-all "$wine" reg add "$@" /f >/dev/null 2>&1 || fail "reg add $1 failed"; }
 reg_add 'HKCR\.ssdoc' /ve /d SsTest.Document
@@ -25,7 +31,7 @@ mkdir -p "$work/pack"
 printf 'Aurora notes, first line\r\nsecond line\r\n' >"$work/pack/notes.ssdoc"
 e2e_build_installer Aurora-setup.exe <<EOF
 [Installer]
-Name=Aurora
+Name=Aurora Borealis
 FollowUp=open-document
 ShowProgress=yes
 [Texts]
@@ -39,12 +45,13 @@ log="$tools/record.log"
 for hold in 0 10; do
     rm -f "$log"
     export SS_RECORD_HOLD=$hold
+    e2e_trace_calls=1
     e2e_run "$work/pack/Aurora-setup.exe"
     started=$e2e_run_started
     # No question: the first window is the progress dialog. Its first paint is when its face
     # shows: the build starts from the message that this paint posts, before the controls
     # paint, so they may stay blank when the build moves little compressed data.
-    e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
+    e2e_wait_window Aurora-setup.exe 60 '^Aurora Borealis$'
     painted=
     for attempt in $(seq 100); do
         e2e_shot "$window" "$work/shot.png" 2>/dev/null &&
@@ -67,7 +74,8 @@ for hold in 0 10; do
     ended=$(date +%s.%N)
     [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
     [ -z "$(e2e_box_texts)" ] || fail "a message box was shown: $(e2e_box_texts | paste -sd '|')"
-    [ -f "$(windows_dir)/Aurora.scr" ] || fail "Aurora.scr was not installed"
+    [ -f "$(windows_dir)/Aurora Borealis.scr" ] || fail "Aurora Borealis.scr was not installed"
+    e2e_expect_activation "Aurora Borealis"
     waited=$(seconds_between "$ended" "$opened")
     say "the installer ended $waited s after the document was opened"
     awk -v w="$waited" 'BEGIN { exit !(w >= 4.5) }' || fail "the installer did not wait 5 s before removing"
@@ -92,6 +100,11 @@ for hold in 0 10; do
             2>/dev/null | tr -d '\r')
         grep -qiF 'notes.ssdoc' <<<"$pending" ||
             fail "no removal at restart was arranged: $pending"
+        move=$(e2e_calls MoveFileExA | grep -F 'notes.ssdoc')
+        grep -q '"NUL",00000004)' <<<"$move" || fail "MoveFileExA was not asked to remove it: $move"
+        # The call succeeded, so WinInit.Ini, the fallback, stays untouched.
+        [ ! -e "$(windows_dir)/wininit.ini" ] && [ ! -e "$(windows_dir)/WinInit.Ini" ] ||
+            fail "WinInit.Ini was written although MoveFileExA succeeded"
         say "held document left for removal at the next restart"
     fi
 done

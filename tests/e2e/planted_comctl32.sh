@@ -4,7 +4,7 @@
 # progress dialog. A control program beside it that loads COMCTL32.DLL by name with the default
 # search does pick the planted DLL up, which shows that the test can see a load at all.
 #
-# usage: planted_comctl32.sh <win64 build folder> <output folder> <sspack> [rename tool]
+# usage: planted_comctl32.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> [rename tool]
 set -u
 test_name=planted_comctl32
 source "$(dirname "$0")/lib.sh"
@@ -21,9 +21,9 @@ Failure=Aurora could not be installed.
 Progress=Installing Aurora...
 $(e2e_files_section)
 EOF
-x86_64-w64-mingw32-gcc -Os -s -shared -o "$work/pack/COMCTL32.DLL" "$helpers/planted_dll.c" ||
+"$e2e_cc" -Os -s -shared -o "$work/pack/COMCTL32.DLL" "$helpers/planted_dll.c" ||
     fail "cannot build the planted DLL"
-x86_64-w64-mingw32-gcc -Os -s -mwindows -o "$work/pack/load_comctl.exe" "$helpers/load_comctl.c" ||
+"$e2e_cc" -Os -s -mwindows -o "$work/pack/load_comctl.exe" "$helpers/load_comctl.c" ||
     fail "cannot build the control program"
 marker="$work/pack/planted.marker"
 # Wine prefers its own COMCTL32 to any file of that name; ask it to take a native one first,

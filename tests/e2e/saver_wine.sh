@@ -6,28 +6,31 @@
 #     moving) and ends on a key press;
 #  3. "/U" deletes the uninstall key, clears SCRNSAVE.EXE and removes the file, and says so.
 #
-# usage: saver_wine.sh <win64 build folder> <ss_make_scr> <MOVIE.bmp> <output folder>
+# usage: saver_wine.sh [--windows=VERSION] <Windows build folder> <ss_make_scr> <MOVIE.bmp> <output folder>
 # The output folder receives the screenshots and Wine's logs. Everything else (the Wine prefix,
 # the X server) lives in a temporary folder and is gone at the end.
 set -u
 
-exe_dir=${1:?usage: saver_wine.sh <win64 build folder> <ss_make_scr> <MOVIE.bmp> <output folder>}
+# The X server, the fresh prefix, say/fail and the clean-up are the end-to-end tests' own.
+test_name=saver
+source "$(dirname "$0")/lib.sh"
+e2e_options "$@"
+set -- "${e2e_args[@]}"
+exe_dir=${1:?usage: saver_wine.sh [--windows=VERSION] <Windows build folder> <ss_make_scr> <MOVIE.bmp> <output folder>}
 make_scr=${2:?missing ss_make_scr}
 movie=${3:?missing MOVIE.bmp}
 out_dir=${4:?missing output folder}
 name="Aurora Borealis"
 uninstall_key="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\$name.scr"
 
-# The X server, the fresh prefix, say/fail and the clean-up are the end-to-end tests' own.
-test_name=saver
-source "$(dirname "$0")/lib.sh"
 
 saver_exe=$(find "$exe_dir" -name aurora.scr -type f -print -quit 2>/dev/null)
 [ -n "$saver_exe" ] || fail "no aurora.scr under $exe_dir (build the win64 preset first)"
 [ -x "$make_scr" ] || fail "$make_scr is not built"
 [ -f "$movie" ] || fail "no MOVIE at $movie"
 command -v compare >/dev/null || fail "compare (imagemagick) is not installed"
-e2e_setup "$exe_dir" "$out_dir"
+e2e_setup --windows="$e2e_windows_version" "$exe_dir" "$out_dir"
+[ "$(e2e_pe_arch "$saver_exe")" = "$e2e_arch" ] || fail "$saver_exe is not an $e2e_arch program"
 
 # --- the saver installed as the installer leaves it -------------------------------------------
 # The name is not a plain 8.3 name, so the installer records the file's 8.3 path in system.ini
@@ -48,7 +51,9 @@ current_saver() { grep -i '^SCRNSAVE\.EXE=' "$system_ini" | tr -d '\r'; }
 
 # Writes the file and the uninstall key, in the registry view $1 (/reg:64, or /reg:32 as a 32-bit
 # installer on a 64-bit system leaves it).
+# A 32-bit prefix has one view only.
 view=/reg:64
+[ "$e2e_arch" = i686 ] && view=/reg:32
 install_saver() {
     view=$1
     "$make_scr" "$scr" "$saver_exe" "$movie" "$name" || fail "ss_make_scr could not make $scr"
@@ -61,7 +66,7 @@ install_saver() {
         fail "no uninstall key in the view $view"
 }
 
-install_saver /reg:64
+install_saver "$view"
 short_name=$(timeout 60 "$wine" cmd /c "dir /x C:\\windows\\*.scr" 2>/dev/null | tr -d '\r' |
     awk -v long="$name.scr" 'substr($0, length($0) - length(long) + 1) == long {
         for (i = 1; i <= NF; i++) if ($i ~ /~/) { print $i; exit } }')
@@ -211,13 +216,15 @@ uninstall uninstall
 say "/U: SCRNSAVE.EXE, which named the file by its 8.3 path, is cleared"
 
 # Another program as the current screen saver stays where it is. This time a 32-bit installer
-# wrote the key.
-install_saver /reg:32
+# wrote the key, on a 64-bit NT system into the 32-bit view; the 9x family has one view only.
+other_view=/reg:32
+[ "$e2e_family" = 9x ] && other_view=$view
+install_saver "$other_view"
 set_current_saver 'C:\windows\other.scr'
 uninstall uninstall-other
 [ "$(current_saver)" = 'SCRNSAVE.EXE=C:\windows\other.scr' ] ||
     fail "/U changed another saver's entry: '$(current_saver)'"
-say "/U: SCRNSAVE.EXE naming another saver is kept; the key in the 32-bit view is gone"
+say "/U: SCRNSAVE.EXE naming another saver is kept; the key in the view $view is gone"
 
 say "PASS: /c names the saver; /s shows the MOVIE full screen, moving, and ends on a key or a" \
     "mouse move; /U removes the uninstall key, its own SCRNSAVE.EXE and the file"
