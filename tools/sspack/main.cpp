@@ -20,7 +20,10 @@ const Command kCommands[] = {
     {"extract", CmdExtract, "extract FILE [NAME...] -o DIR   write entries' content to DIR"},
     {"build", CmdBuild,
      "build MANIFEST -o OUT [--stub FILE | --host] [--strict] [--verify] [--json] [-q | -v]\n"
-     "                           make an installer from a manifest"},
+     "        [--sign (--cert FILE --key FILE | --pkcs12 FILE [--pass-file FILE | --pass-env "
+     "VAR])\n"
+     "         [--timestamp URL] [--ca FILE]]\n"
+     "                           make an installer from a manifest (and sign it)"},
     {"info", CmdInfo, "info FILE [--manifest]   the INFO of an installer, as manifest keys"},
 };
 
