@@ -34,13 +34,19 @@ struct Run {
     std::string last_line;  // the last line the tool printed, for the error message
 };
 
-std::string LastLine(const std::string& log) {
+// The line of the tool's output that says why it failed: the first that names a failure or an
+// error (the tool's closing "Failed" says nothing), else the last line.
+std::string Reason(const std::string& log) {
     std::ifstream in(log);
     std::string line, last;
     while (std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
-        if (!line.empty()) last = line;
+        if (line.empty()) continue;
+        last = line;
+        if (line == "Failed") continue;
+        for (const char* word : {"ailed", "rror", "nable", "nsupported", "nvalid"})
+            if (line.find(word) != std::string::npos) return line;
     }
     return last;
 }
@@ -112,11 +118,11 @@ Run RunTool(const std::vector<std::string>& args, const std::string& input,
         run.started = true;
         run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         // posix_spawnp reports a missing program as exit code 127 of the child.
-        if (run.exit_code == 127 && LastLine(log).empty()) run.started = false;
+        if (run.exit_code == 127 && Reason(log).empty()) run.started = false;
     } else {
         close(pipe_fds[1]);
     }
-    run.last_line = LastLine(log);
+    run.last_line = Reason(log);
     return run;
 }
 #endif
