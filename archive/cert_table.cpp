@@ -1,6 +1,6 @@
 // Finds the certificate table that a signing tool appends to a PE image. Every field is checked
-// against the file's size before it is used, in 64 bits, so no header value can send a read past
-// the file or make sizes wrap.
+// against the file's size before it is used, by subtraction from a bound already checked, so no
+// header value can send a read past the file or make a sum wrap.
 #include "archive/cert_table.h"
 
 #include "archive/format.h"
@@ -29,69 +29,63 @@ int ReadAt(FileHandle file, uint32_t offset, uint8_t* buffer, uint32_t count) {
 
 }  // namespace
 
-int FindCertificateTable(FileHandle file, uint32_t file_size, CertificateTable* table) {
-    const uint64_t size = file_size;
+int FindCertificateTable(FileHandle file, uint32_t size, CertificateTable* table) {
     uint8_t dos[kDosHeaderSize];
     if (size < kDosHeaderSize || !ReadAt(file, 0, dos, kDosHeaderSize)) return 0;
     if (U16(dos) != kDosMagic) return 0;
-    const uint64_t pe = U32(dos + kDosNewHeaderField);
+    const uint32_t pe = U32(dos + kDosNewHeaderField);
 
     // The head: PE32 needs fewer bytes than PE32+, so read what the file holds up to the PE32+
     // length and check the length of the kind found.
     uint8_t head[kHeadBytes];
-    if (pe + kPeSignatureSize + kCoffHeaderSize + 2 > size) return 0;
-    const uint32_t head_bytes =
-        static_cast<uint32_t>(size - pe < kHeadBytes ? size - pe : kHeadBytes);
-    if (!ReadAt(file, static_cast<uint32_t>(pe), head, head_bytes)) return 0;
+    if (pe > size || size - pe < kPeSignatureSize + kCoffHeaderSize + 2) return 0;
+    const uint32_t head_bytes = size - pe < kHeadBytes ? size - pe : kHeadBytes;
+    if (!ReadAt(file, pe, head, head_bytes)) return 0;
     if (U32(head) != kPeSignature) return 0;
     const uint8_t* coff = head + kPeSignatureSize;
     const uint8_t* optional = coff + kCoffHeaderSize;
     const uint32_t magic = U16(optional);
-    uint32_t count_at, security_at;
-    if (magic == kOptionalMagicPe32) {
-        count_at = kPe32DirectoryCount;
-        security_at = kPe32Security;
-    } else if (magic == kOptionalMagicPe32Plus) {
-        count_at = kPe32PlusDirectoryCount;
-        security_at = kPe32PlusSecurity;
-    } else {
-        return 0;
-    }
+    if (magic != kOptionalMagicPe32 && magic != kOptionalMagicPe32Plus) return 0;
+    const int plus = magic == kOptionalMagicPe32Plus;
+    const uint32_t security_at = plus ? kPe32PlusSecurity : kPe32Security;
     const uint32_t optional_size = U16(coff + kCoffOptionalSize);
     if (optional_size < security_at + 8) return 0;
     if (kPeSignatureSize + kCoffHeaderSize + security_at + 8 > head_bytes) return 0;
-    if (U32(optional + count_at) <= kSecurityEntry) return 0;
-    const uint64_t start = U32(optional + security_at);
-    const uint64_t length = U32(optional + security_at + 4);
-    if (length < kCertificateHeaderSize || start + length != size) return 0;
+    if (U32(optional + (plus ? kPe32PlusDirectoryCount : kPe32DirectoryCount)) <= kSecurityEntry)
+        return 0;
+    const uint32_t start = U32(optional + security_at);
+    const uint32_t length = U32(optional + security_at + 4);
+    if (length < kCertificateHeaderSize || start > size || size - start != length) return 0;
 
-    // The image ends after its headers and after the raw data of its last section.
+    // The image ends after its headers and after the raw data of its last section. `pe` and
+    // the head lie inside the file, so the section table's place does not wrap.
     const uint32_t sections = U16(coff + kCoffSectionCount);
-    if (sections > kMaxSections) return 0;
-    const uint64_t section_table = pe + kPeSignatureSize + kCoffHeaderSize + optional_size;
-    uint64_t image_end = section_table + uint64_t{sections} * kSectionHeaderSize;
-    if (image_end > start) return 0;
+    const uint32_t section_table = pe + kPeSignatureSize + kCoffHeaderSize;
+    if (sections > kMaxSections || section_table > start ||
+        optional_size + sections * kSectionHeaderSize > start - section_table)
+        return 0;
+    uint32_t image_end = section_table + optional_size + sections * kSectionHeaderSize;
     for (uint32_t i = 0; i < sections; ++i) {
         uint8_t section[kSectionHeaderSize];
-        if (!ReadAt(file, static_cast<uint32_t>(section_table + uint64_t{i} * kSectionHeaderSize),
-                    section, kSectionHeaderSize))
+        if (!ReadAt(file, section_table + optional_size + i * kSectionHeaderSize, section,
+                    kSectionHeaderSize))
             return 0;
-        const uint64_t raw_size = U32(section + kSectionRawSize);
-        const uint64_t raw_end = raw_size ? U32(section + kSectionRawPointer) + raw_size : 0;
-        if (raw_end > image_end) image_end = raw_end;
+        const uint32_t raw_size = U32(section + kSectionRawSize);
+        const uint32_t raw_at = U32(section + kSectionRawPointer);
+        if (raw_size == 0) continue;
+        if (raw_size > start || raw_at > start - raw_size) return 0;
+        if (raw_at + raw_size > image_end) image_end = raw_at + raw_size;
     }
-    if (image_end > start) return 0;
 
     // The alignment padding can only be zero bytes between the image and the table.
     uint8_t before[kCertificateAlignment - 1];
-    const uint32_t room = static_cast<uint32_t>(
-        start - image_end < sizeof before ? start - image_end : sizeof before);
+    const uint32_t room = start - image_end < sizeof before ? start - image_end : sizeof before;
     uint32_t zeros = 0;
-    if (room && ReadAt(file, static_cast<uint32_t>(start) - room, before, room))
+    if (room && ReadAt(file, start - room, before, room))
         while (zeros < room && before[room - 1 - zeros] == 0)
             ++zeros;
-    table->start = static_cast<uint32_t>(start);
-    table->size = static_cast<uint32_t>(length);
+    table->start = start;
+    table->size = length;
     table->zero_bytes = zeros;
     return 1;
 }

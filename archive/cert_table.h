@@ -12,8 +12,8 @@ struct CertificateTable {
     uint32_t zero_bytes;  // zero bytes just before the table (0..7) that may be alignment padding
 };
 
-// Looks at the headers of `file` (of `file_size` bytes) for a certificate table that ends at the
+// Looks at the headers of `file` (of `size` bytes) for a certificate table that ends at the
 // end of the file and lies after the image. 1 and `table` filled when there is one; 0 for every
 // other file. Reads only the headers, the section table and the 7 bytes before the table, through
 // the platform's file calls; the file position is left anywhere.
-int FindCertificateTable(FileHandle file, uint32_t file_size, CertificateTable* table);
+int FindCertificateTable(FileHandle file, uint32_t size, CertificateTable* table);

@@ -15,7 +15,10 @@
 #include "archive/reader.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -69,7 +72,10 @@ std::string Quoted(const std::string& arg) {
     return out + std::string(slashes * 2, '\\') + "\"";
 }
 
-Run RunTool(const std::vector<std::string>& args, const std::string& input, const std::string&) {
+// Runs the tool with its output in `log`: the C runtime's standard output and error are pointed
+// at the log while it runs (the child inherits them), then restored.
+Run RunTool(const std::vector<std::string>& args, const std::string& input,
+            const std::string& log) {
     (void)input;  // signtool takes no password on its input
     std::vector<std::string> quoted;
     for (const std::string& a : args)
@@ -79,10 +85,25 @@ Run RunTool(const std::vector<std::string>& args, const std::string& input, cons
         argv.push_back(a.c_str());
     argv.push_back(nullptr);
     Run run;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int log_fd = _open(log.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC, _S_IREAD | _S_IWRITE);
+    const int saved_out = _dup(1), saved_err = _dup(2);
+    if (log_fd >= 0) {
+        _dup2(log_fd, 1);
+        _dup2(log_fd, 2);
+        _close(log_fd);
+    }
     errno = 0;
     const intptr_t code = _spawnvp(_P_WAIT, args[0].c_str(), argv.data());
-    run.started = !(code == -1 && errno == ENOENT);
+    const int spawn_error = errno;
+    _dup2(saved_out, 1);
+    _dup2(saved_err, 2);
+    _close(saved_out);
+    _close(saved_err);
+    run.started = !(code == -1 && spawn_error == ENOENT);
     run.exit_code = static_cast<int>(code);
+    run.last_line = Reason(log);
     return run;
 }
 #else
