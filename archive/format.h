@@ -21,6 +21,27 @@
 //   35 u8   record_size      40
 //   36 u32  magic            "KNOT" with 'K' in the most significant byte
 // An inline record (method 0xFF) holds its data from offset 23 on, over the fields there.
+//
+// A signed installer: the signing tool pads the file to a multiple of 8 with 0 to 7 zero bytes and
+// appends a certificate table, which the PE image names in its security data directory (entry 4
+// of the optional header; unlike the other entries its first field is a file offset, not an RVA).
+//
+//   0            0x3C: e_lfanew (u32)
+//   | "MZ" ...   |          | "PE\0\0" | COFF header (20) | optional header | section table |
+//                           \_ at e_lfanew
+//   | sections ... | entry data ... | directory | 0..7 zero bytes | certificate table |
+//                ^ image end                    ^ archive end     ^ table start       ^ end of file
+//
+//   COFF header:      +2 u16 NumberOfSections, +16 u16 SizeOfOptionalHeader
+//   optional header:  +0 u16 magic 0x10B (PE32) or 0x20B (PE32+); NumberOfRvaAndSizes at +92
+//                     (PE32) or +108 (PE32+); entry 4 {u32 offset, u32 size} at +128 or +144
+//   section header:   40 bytes; +16 u32 SizeOfRawData, +20 u32 PointerToRawData
+//
+// The table counts only when it ends exactly at the end of the file and starts at or after the end
+// of the headers and of every section's raw data; the directory then ends at the table's start, or
+// up to 7 zero bytes before it. Nothing inside the table is read. Any other file (no PE image, no
+// table, a table that does not end at the end of the file or overlaps the image, sizes that do not
+// add up) ends its archive at the end of the file.
 #pragma once
 
 #include <stddef.h>
@@ -69,3 +90,24 @@ constexpr int kClassInline = 2;
 int NameMatches(const char field[16], const char* name);
 // Stores up to 16 characters of `name`, NUL-filling the rest of the field.
 void SetRecordName(char field[16], const char* name);
+
+// The PE fields the reader looks at to find a certificate table.
+constexpr uint32_t kDosHeaderSize = 64;
+constexpr uint32_t kDosNewHeaderField = 0x3C;  // e_lfanew
+constexpr uint32_t kPeSignatureSize = 4;
+constexpr uint32_t kCoffHeaderSize = 20;
+constexpr uint32_t kCoffSectionCount = 2;
+constexpr uint32_t kCoffOptionalSize = 16;
+constexpr uint16_t kOptionalMagicPe32 = 0x10B;
+constexpr uint16_t kOptionalMagicPe32Plus = 0x20B;
+constexpr uint32_t kPe32DirectoryCount = 92;
+constexpr uint32_t kPe32PlusDirectoryCount = 108;
+constexpr uint32_t kPe32Security = 128;
+constexpr uint32_t kPe32PlusSecurity = 144;
+constexpr uint32_t kSecurityEntry = 4;
+constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kSectionRawSize = 16;
+constexpr uint32_t kSectionRawPointer = 20;
+constexpr uint32_t kMaxSections = 96;
+constexpr uint32_t kCertificateHeaderSize = 8;  // the smallest table: one WIN_CERTIFICATE header
+constexpr uint32_t kCertificateAlignment = 8;

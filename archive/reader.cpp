@@ -1,9 +1,11 @@
 // ArchiveReader: opens a file, finds its enciphered directory among the last 32 records and
-// answers lookups. Only the tail of the file is examined, so the archive may follow anything.
+// answers lookups. Only the tail of the archive is examined, so it may follow anything; in a
+// signed file the archive ends before the certificate table (archive/format.h).
 #include "archive/reader.h"
 
 #include <string.h>
 
+#include "archive/cert_table.h"
 #include "archive/cipher.h"
 #include "archive/sticky_error.h"
 #include "platform/files.h"
@@ -15,6 +17,8 @@ constexpr uint32_t kModulePathSize = 256;
 
 FileHandle reader_file = kInvalidFile;  // the open input archive
 uint32_t record_count;                  // N of the directory found (0..32)
+uint32_t archive_end;                   // where the directory found ends
+uint32_t certificate_size;              // the certificate table after it, 0 for none
 // The last records of the file, held at the end of the room in file order: the record at the
 // end of the file is in the last slot (1,280 bytes).
 DirectoryRecord room[kMaxRecords];
@@ -26,6 +30,8 @@ uint8_t* RoomBytes() {
 void FailOpen() {
     reader_file = kInvalidFile;
     record_count = 0;
+    archive_end = 0;
+    certificate_size = 0;
     LatchFailure();
 }
 
@@ -59,6 +65,8 @@ int CloseReader(FileHandle file) {
     PlatClose(reader_file);
     reader_file = kInvalidFile;
     record_count = 0;
+    archive_end = 0;
+    certificate_size = 0;
     return 1;
 }
 
@@ -80,27 +88,50 @@ FileHandle OpenArchive(const char* path) {
         return kInvalidFile;
     }
 
-    uint32_t size = PlatFileSize(file);
-    uint32_t available = size / kRecordSize < kMaxRecords ? size / kRecordSize : kMaxRecords;
-    uint32_t bytes = available * kRecordSize;
-    int positioned = PlatSeek(file, size - bytes);
-    uint32_t got = positioned ? PlatRead(file, RoomBytes() + kRoomSize - bytes, bytes) : 0;
-    ArchiveOpenStage = 2;
-    if (!positioned || got < bytes) {
-        PlatClose(file);
-        FailOpen();
-        return kInvalidFile;
+    // A signed file: the directory ends at the certificate table or up to 7 zero bytes before it.
+    uint32_t end = PlatFileSize(file);
+    uint32_t ends_to_try = 1;
+    CertificateTable table = {0, 0, 0};
+    if (FindCertificateTable(file, end, &table)) {
+        end = table.start;
+        ends_to_try = table.zero_bytes + 1;
     }
-    ArchiveOpenStage = 3;
-    uint32_t found = FindDirectory(available);
+    uint32_t found = 0;
+    for (uint32_t k = 0; k < ends_to_try && found == 0; ++k) {
+        const uint32_t size = end - k;
+        const uint32_t available =
+            size / kRecordSize < kMaxRecords ? size / kRecordSize : kMaxRecords;
+        const uint32_t bytes = available * kRecordSize;
+        const int positioned = PlatSeek(file, size - bytes);
+        const uint32_t got =
+            positioned ? PlatRead(file, RoomBytes() + kRoomSize - bytes, bytes) : 0;
+        ArchiveOpenStage = 2;
+        if (!positioned || got < bytes) {
+            PlatClose(file);
+            FailOpen();
+            return kInvalidFile;
+        }
+        ArchiveOpenStage = 3;
+        found = FindDirectory(available);
+        if (found) archive_end = size;
+    }
     if (found == 0) {
         PlatClose(file);
         FailOpen();
         return kInvalidFile;
     }
+    certificate_size = table.size;
     reader_file = file;
     record_count = found;
     return file;
+}
+
+uint32_t ReaderArchiveEnd() {
+    return archive_end;
+}
+
+uint32_t ReaderCertificateSize() {
+    return certificate_size;
 }
 
 uint32_t ReaderRecordCount() {

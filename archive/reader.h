@@ -26,6 +26,12 @@ int CloseReader(FileHandle file);
 // Closes the reader or the writer, whichever owns `file`; any other handle is ignored.
 void CloseArchive(FileHandle file);
 
+// Where the open archive's directory ends: the end of the file, or in a signed file the start of
+// the certificate table less its alignment padding (0 when none is open).
+uint32_t ReaderArchiveEnd();
+// The size of the certificate table that follows the open archive; 0 when the file is unsigned.
+uint32_t ReaderCertificateSize();
+
 // Number of records of the open directory (0 when none is open).
 uint32_t ReaderRecordCount();
 // The record `index` in directory order, 0 being the record that stands last in the file (the

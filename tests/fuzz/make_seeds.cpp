@@ -103,6 +103,35 @@ Bytes Info(uint32_t code_page, uint32_t follow_up, const char* document) {
     return info;
 }
 
+// A small PE image (headers and one section of 0x40 bytes), `archive` after it, `pad` zero bytes
+// and a certificate table of 64 bytes named in the security directory, as a signing tool leaves it.
+Bytes SignedImage(bool plus, const Bytes& archive, uint32_t pad) {
+    const uint32_t pe = 0x40, optional = pe + 24, optional_size = plus ? 240 : 224;
+    const uint32_t section = optional + optional_size, raw = section + 40;
+    Bytes b(raw + 0x40, 0);
+    auto word = [&](uint32_t at, uint32_t v, int width) {
+        for (int i = 0; i < width; ++i)
+            b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'M';
+    b[1] = 'Z';
+    word(0x3C, pe, 4);
+    memcpy(&b[pe], "PE\0\0", 4);
+    word(pe + 6, 1, 2);
+    word(pe + 20, optional_size, 2);
+    word(optional, plus ? 0x20B : 0x10B, 2);
+    word(optional + (plus ? 108 : 92), 16, 4);
+    word(section + 16, 0x40, 4);
+    word(section + 20, raw, 4);
+    b.insert(b.end(), archive.begin(), archive.end());
+    b.insert(b.end(), pad, 0);
+    const uint32_t table = static_cast<uint32_t>(b.size());
+    b.resize(table + 64, 0x5A);
+    word(optional + (plus ? 144 : 128), table, 4);
+    word(optional + (plus ? 148 : 132), 64, 4);
+    return b;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,6 +166,10 @@ int main(int argc, char** argv) {
                    {"ADDTL", Text("extra"), 0, nullptr},
                    {"ADDTL01", Text("more"), 0, nullptr}}));
     Write("fuzz_archive", "empty-entry", Archive({{"KMDL", {}, 0, nullptr}}));
+    const Bytes small = Archive({{"INFO", plain, 0, nullptr}, {"MOVIE", movie, 0, nullptr}});
+    Write("fuzz_signed", "pe32-pad3", SignedImage(false, small, 3));
+    Write("fuzz_signed", "pe32plus", SignedImage(true, small, 0));
+    Write("fuzz_signed", "pe32plus-no-archive", SignedImage(true, {}, 5));
 
     // INFO blocks: the system's code page, another one, none; the control byte first.
     const Bytes infos[] = {Info(1252, 3, "C:\\docs\\readme.htm"), Info(1251, 1, "readme.txt"),

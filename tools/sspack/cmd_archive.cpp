@@ -138,8 +138,12 @@ std::vector<DirectoryRecord> Records() {
 
 // ---------------------------------------------------------------------------------------- list
 
-void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records) {
-    std::printf("{\"file\": %s, \"records\": [", JsonLatin1(file).c_str());
+// A signed file names its certificate table; an unsigned one says nothing.
+void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records,
+                   uint32_t table) {
+    std::printf("{\"file\": %s, ", JsonLatin1(file).c_str());
+    if (table) std::printf("\"signed\": true, \"certificate_table_size\": %u, ", table);
+    std::printf("\"records\": [");
     for (size_t i = 0; i < records.size(); ++i) {
         const DirectoryRecord& r = records[i];
         std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"method\": \"%s\", \"method_byte\": %u",
@@ -163,8 +167,10 @@ void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& 
     std::printf("\n]}\n");
 }
 
-void PrintListTable(const std::string& file, const std::vector<DirectoryRecord>& records) {
+void PrintListTable(const std::string& file, const std::vector<DirectoryRecord>& records,
+                    uint32_t table) {
     std::printf("%s: %zu record%s\n", file.c_str(), records.size(), records.size() == 1 ? "" : "s");
+    if (table) std::printf("%s: signed (certificate table of %u bytes)\n", file.c_str(), table);
     std::printf("%3s  %-16s  %-10s  %4s  %10s  %10s  %10s  %10s  %6s\n", "#", "NAME", "METHOD",
                 "KEY", "STORED", "ORIGINAL", "OFFSET", "MARKER", "RATIO");
     for (size_t i = 0; i < records.size(); ++i) {
@@ -281,11 +287,12 @@ int CmdList(int argc, char** argv) {
     if (!ParseOptions("list", argc, argv, false, false, &options)) return 1;
     if (!OpenOrReport(options.file)) return 1;
     const std::vector<DirectoryRecord> records = Records();
+    const uint32_t table = ReaderCertificateSize();
     CloseArchive(ReaderHandle());
     if (options.json) {
-        PrintListJson(options.file, records);
+        PrintListJson(options.file, records, table);
     } else {
-        PrintListTable(options.file, records);
+        PrintListTable(options.file, records, table);
     }
     return 0;
 }
@@ -296,7 +303,7 @@ int CmdVerify(int argc, char** argv) {
     if (!OpenOrReport(options.file)) return 1;
     const std::vector<DirectoryRecord> records = Records();
     const uint64_t data_end =
-        static_cast<uint64_t>(PlatFileSize(ReaderHandle())) - records.size() * kRecordSize;
+        static_cast<uint64_t>(ReaderArchiveEnd()) - records.size() * kRecordSize;
     if (options.json)
         std::printf("{\"file\": %s, \"entries\": [", JsonLatin1(options.file).c_str());
     std::string damage;

@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "tools/sspack/commands.h"
 #include "tools/sspack/manifest.h"
+#include "tools/sspack/sign.h"
 #include "tools/sspack/sspack_os.h"
 #include "tools/sspack/stub_face.h"
 #include "tools/sspack/stub_locate.h"
@@ -45,6 +46,7 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool verbose = false;
+    SignOptions sign;
 };
 
 // Where messages go: plain lines on stderr/stdout, or one JSON object per line on stdout.
@@ -261,15 +263,19 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
     }
     *records = ReaderRecords();
     const uint64_t stage_size = PlatFileSize(ReaderHandle());
-    if (stub.size() + stage_size > 0xFFFFFFFFull) {
+    // Zero bytes after the stub make the installer's length a multiple of 8, so a signing tool
+    // appends its certificate table right after the directory.
+    std::vector<uint8_t> prefix = stub;
+    prefix.resize(stub.size() + SignaturePadding(stub.size() + stage_size), 0);
+    if (prefix.size() + stage_size > 0xFFFFFFFFull) {
         CloseArchive(ReaderHandle());
-        r->Error("the installer would be " + std::to_string(stub.size() + stage_size) +
+        r->Error("the installer would be " + std::to_string(prefix.size() + stage_size) +
                  " bytes; archive offsets are 32-bit (at most 4 GiB - 1)");
         return false;
     }
     SetStickyErrorMode(1);
     const FileHandle file = CreateArchive(out.c_str());
-    bool ok = WriteArchivePrefix(stub.data(), static_cast<uint32_t>(stub.size())) == 1;
+    bool ok = WriteArchivePrefix(prefix.data(), static_cast<uint32_t>(prefix.size())) == 1;
     for (size_t i = 0; ok && i < records->size(); ++i) {
         const DirectoryRecord& record = (*records)[i];
         const std::string name(record.name, strnlen(record.name, sizeof record.name));
@@ -293,7 +299,7 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
     }
     for (DirectoryRecord& record : *records)
         if (record.method != kMethodInline)
-            record.data_offset += static_cast<uint32_t>(stub.size());
+            record.data_offset += static_cast<uint32_t>(prefix.size());
     return true;
 }
 
@@ -374,16 +380,19 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "sspack: build: %s\n", problem.c_str());
-    std::fprintf(
-        stderr,
-        "usage: sspack build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] [--strict] "
-        "[--verify] [--json] [-q | -v]\n");
+    std::fprintf(stderr,
+                 "usage: sspack build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] "
+                 "[--strict] [--verify] [--json] [-q | -v]\n       %s\n",
+                 SignUsage());
     return kExitUsage;
 }
 
 bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
+        const int signing = ParseSignOption(argc, argv, &i, &o->sign, problem);
+        if (signing < 0) return false;
+        if (signing) continue;
         if ((arg == "-o" || arg == "--stub") && i + 1 >= argc) {
             *problem = arg + " needs a file";
             return false;
@@ -429,6 +438,8 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
         *problem = "no output file given (-o OUT)";
     else if (o->quiet && o->verbose)
         *problem = "-q and -v exclude each other";
+    else
+        *problem = SignOptionsProblem(o->sign);
     return problem->empty();
 }
 
@@ -571,7 +582,8 @@ int Build(const Options& o, Reporter* r) {
     const std::string stage_a = o.out + ".sspack-a";
     const std::string stage_b = o.out + ".sspack-b";
     const std::string part = o.out + ".sspack-part";
-    cleanup.scratch = {stage_a, stage_b, part};
+    const std::string signing = o.out + ".sspack-signed";
+    cleanup.scratch = {stage_a, stage_b, part, signing};
     cleanup.out = o.out;
 
     std::vector<bool> fall_back;
@@ -584,6 +596,14 @@ int Build(const Options& o, Reporter* r) {
     if (error) {
         r->Error("cannot rename '" + part + "' to '" + o.out + "': " + error.message());
         return kExitIo;
+    }
+    if (o.sign.sign) {
+        const std::string problem =
+            SignInstaller(o.sign, o.out, signing, fs::file_size(o.out, error), o.verbose);
+        if (!problem.empty()) {
+            r->Error(o.out + ": " + problem);
+            return kExitIo;
+        }
     }
     if (o.verify && !VerifyOutput(o, plan, r)) return kExitIo;
 

@@ -168,6 +168,8 @@ int CmdInfo(int argc, char** argv) {
     }
     Printer printer;
     std::printf("; %s of %s\n", manifest ? "manifest" : "INFO", file.c_str());
+    if (ReaderCertificateSize())
+        std::printf("; signed: certificate table of %u bytes\n", ReaderCertificateSize());
     if (manifest)
         std::printf("; extract the entries beside this file: sspack extract %s -o FOLDER\n",
                     file.c_str());

@@ -21,7 +21,10 @@ const Command kCommands[] = {
     {"build", CmdBuild,
      "build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] [--strict] [--verify] [--json] "
      "[-q | -v]\n"
-     "                           make an installer from a manifest"},
+     "        [--sign (--cert FILE --key FILE | --pkcs12 FILE [--pass-file FILE | --pass-env "
+     "VAR])\n"
+     "         [--timestamp URL] [--ca FILE]]\n"
+     "                           make an installer from a manifest (and sign it)"},
     {"info", CmdInfo, "info FILE [--manifest]   the INFO of an installer, as manifest keys"},
 };
 
