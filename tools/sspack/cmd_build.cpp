@@ -272,12 +272,18 @@ const DirectoryRecord* RecordNamed(const std::vector<DirectoryRecord>& records,
     return nullptr;
 }
 
+const PlannedEntry* PlannedNamed(const BuildPlan& plan, const std::string& name) {
+    for (const PlannedEntry& e : plan.entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
 // Writes the stub, then every entry of the stage archive as it stands there (a plain copy keeps
 // the method and key; an entry that shared its data shares it again), through the installer's
 // own writer. `records` (in directory order, the first added first) receives the records with
 // their offsets moved by the stub's size.
-bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const std::string& out,
-              std::vector<DirectoryRecord>* records, Reporter* r) {
+bool JoinStub(const BuildPlan& plan, const std::vector<uint8_t>& stub, const std::string& stage,
+              const std::string& out, std::vector<DirectoryRecord>* records, Reporter* r) {
     if (OpenArchive(stage.c_str()) == kInvalidFile) {
         r->Error("cannot read back the scratch archive '" + stage + "'");
         return false;
@@ -296,12 +302,11 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
     for (size_t i = 0; ok && i < records->size(); ++i) {
         const DirectoryRecord& record = (*records)[i];
         const std::string name(record.name, strnlen(record.name, sizeof record.name));
-        const DirectoryRecord* shared = nullptr;
-        for (size_t j = 0; j < i && !shared; ++j)
-            if ((*records)[j].data_offset == record.data_offset) shared = &(*records)[j];
-        if (shared) {
-            const std::string existing(shared->name, strnlen(shared->name, sizeof shared->name));
-            ok = AliasRecord(name.c_str(), existing.c_str()) == 1;
+        // Only the manifest makes entries share data: equal offsets alone also come from an
+        // entry of zero bytes followed by the next one.
+        const PlannedEntry* planned = PlannedNamed(plan, name);
+        if (planned && planned->alias_of_movie) {
+            ok = AliasRecord(name.c_str(), "MOVIE") == 1;
         } else {
             ok = CopyEntry(name.c_str(), 0) == 1;
         }
@@ -559,7 +564,7 @@ int Build(const Options& o, Reporter* r) {
     std::vector<bool> fall_back;
     const std::string payload = WritePayload(o, plan, stage_a, stage_b, &fall_back, r);
     std::vector<DirectoryRecord> records;
-    if (payload.empty() || !JoinStub(stub, payload, part, &records, r)) return kExitIo;
+    if (payload.empty() || !JoinStub(plan, stub, payload, part, &records, r)) return kExitIo;
     std::error_code error;
     fs::remove(o.out, error);
     fs::rename(part, o.out, error);
