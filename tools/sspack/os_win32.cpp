@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tools/sspack/sspack_os.h"
@@ -78,4 +79,69 @@ void RestoreStdout(int token) {
     if (token < 0) return;
     _dup2(token, _fileno(stdout));
     _close(token);
+}
+
+bool FileIdOf(const std::filesystem::path& path, FileId* id) {
+    // Backup semantics let a folder be opened too; no access is asked for beyond its attributes.
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!ok) return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+namespace {
+
+// The scratch files to remove; the handler runs on its own thread while the build goes on.
+constexpr int kScratchSlots = 8;
+char ScratchPaths[kScratchSlots][MAX_PATH + 1];
+volatile LONG ScratchUsed[kScratchSlots];
+bool HandlerInstalled = false;
+
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (ScratchUsed[i]) DeleteFileA(ScratchPaths[i]);
+    return FALSE;  // the default handler ends the process
+}
+
+}  // namespace
+
+void RemoveOnInterrupt(const std::string& path) {
+    if (!HandlerInstalled) HandlerInstalled = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+    if (path.size() >= sizeof ScratchPaths[0]) return;
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (!ScratchUsed[i]) {
+            std::memcpy(ScratchPaths[i], path.c_str(), path.size() + 1);
+            ScratchUsed[i] = 1;
+            return;
+        }
+}
+
+void KeepOnInterrupt(const std::string& path) {
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (ScratchUsed[i] && path == ScratchPaths[i]) ScratchUsed[i] = 0;
+}
+
+std::string FoldedFileName(const std::string& name) {
+    std::wstring wide;
+    if (!ToWide(name, CP_ACP, &wide) || wide.empty()) return name;
+    // File systems compare names by upper case, as the invariant locale maps them.
+    std::wstring upper(wide.size() * 2 + 1, L'\0');
+    const int n =
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                     &upper[0], static_cast<int>(upper.size()));
+    if (n <= 0) return name;
+    upper.resize(static_cast<size_t>(n));
+    std::string out;
+    for (wchar_t c : upper) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return out;
 }
