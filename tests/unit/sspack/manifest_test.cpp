@@ -93,7 +93,7 @@ const ErrorRow kRows[] = {
     {"file that does not exist", [](ManifestParts& p) { p.files += "PreviewB=nothere.bmp\n"; },
      "PreviewB=", "nothere.bmp' does not exist"},
     {"file that is a folder", [](ManifestParts& p) { p.files += "PreviewB=.\n"; },
-     "PreviewB=", "is not a file"},
+     "PreviewB=", "is a folder"},
     {"file key without a file", [](ManifestParts& p) { p.files += "PreviewB=\n"; },
      "PreviewB=", "names no file"},
     {"open-document without a document",
@@ -152,7 +152,7 @@ const ErrorRow kRows[] = {
     {"template larger than INFO", [](ManifestParts& p) { p.installer = "Template=big.bin\n"; },
      "Template=", "is 6149 bytes; an INFO block has 6148"},
     {"template missing", [](ManifestParts& p) { p.installer = "Template=none.bin\n"; },
-     "Template=", "cannot read"},
+     "Template=", "does not exist"},
     {"alternative name needed",
      [](ManifestParts& p) {
          p.code_page = "1251";
