@@ -267,8 +267,8 @@ TEST(SspackFiles, AnInterruptedBuildLeavesNoScratchFiles) {
         // The signal comes once a scratch file stands in the folder.
         const std::string script =
             Quoted(SSPACK_PATH) + " build " + Quoted(manifest) + " -o " + Quoted(out) + " --stub " +
-            Quoted(SSINSTALLER_PATH) + " -q & pid=$!; for i in $(seq 2000); do " + "ls " +
-            Quoted(dir.path()) + " | grep -q sspack-tmp && break; sleep 0.01; done; " + "kill -" +
+            Quoted(SSINSTALLER_PATH) + " -q & pid=$!; for i in $(seq 1000); do " + "ls " +
+            Quoted(dir.path()) + " | grep -q sspack && break; sleep 0.01; done; " + "kill -" +
             signal_name + " $pid; wait $pid; echo $? > " + Quoted(dir.File(".status"));
         ASSERT_EQ(std::system(("sh -c " + Quoted(script)).c_str()), 0);
         const Bytes status = ReadWholeFile(dir.File(".status"));
