@@ -1,6 +1,8 @@
 #include "tools/sspack/file_safety.h"
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -72,6 +74,38 @@ std::string ScratchName(const std::string& target) {
     std::snprintf(tag, sizeof tag, ".%016llx.sspack-tmp", static_cast<unsigned long long>(bits()));
     return target + tag;
 }
+
+namespace {
+
+// The scratch files an interrupt removes; the cleanup reads them, so they are plain buffers.
+constexpr int kScratchSlots = 8;
+char ScratchPaths[kScratchSlots][4096];
+volatile std::sig_atomic_t ScratchUsed[kScratchSlots];
+
+void RemoveScratchFiles() {
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (ScratchUsed[i]) RemoveFileNow(ScratchPaths[i]);
+}
+
+void RemoveOnInterrupt(const std::string& path) {
+    static bool installed = false;
+    if (!installed) OnInterruptCall(RemoveScratchFiles);
+    installed = true;
+    if (path.size() >= sizeof ScratchPaths[0]) return;
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (!ScratchUsed[i]) {
+            std::memcpy(ScratchPaths[i], path.c_str(), path.size() + 1);
+            ScratchUsed[i] = 1;
+            return;
+        }
+}
+
+void KeepOnInterrupt(const std::string& path) {
+    for (int i = 0; i < kScratchSlots; ++i)
+        if (ScratchUsed[i] && path == ScratchPaths[i]) ScratchUsed[i] = 0;
+}
+
+}  // namespace
 
 ScratchFile::ScratchFile(const std::string& target) : path_(ScratchName(target)), target_(target) {
     RemoveOnInterrupt(path_);

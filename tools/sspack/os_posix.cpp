@@ -89,45 +89,30 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id) {
 
 namespace {
 
-// The scratch files to remove; the handler reads them, so they are plain fixed buffers.
-constexpr int kScratchSlots = 8;
-char ScratchPaths[kScratchSlots][4096];
-volatile sig_atomic_t ScratchUsed[kScratchSlots];
-bool HandlersInstalled = false;
+void (*InterruptCleanup)() = nullptr;
 
 void OnInterrupt(int signal_number) {
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (ScratchUsed[i]) unlink(ScratchPaths[i]);
+    if (InterruptCleanup) InterruptCleanup();
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
 
 }  // namespace
 
-void RemoveOnInterrupt(const std::string& path) {
-    if (!HandlersInstalled) {
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaddset(&action.sa_mask, SIGINT);
-        sigaddset(&action.sa_mask, SIGTERM);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-        HandlersInstalled = true;
-    }
-    if (path.size() >= sizeof ScratchPaths[0]) return;
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (!ScratchUsed[i]) {
-            std::memcpy(ScratchPaths[i], path.c_str(), path.size() + 1);
-            ScratchUsed[i] = 1;
-            return;
-        }
+void OnInterruptCall(void (*cleanup)()) {
+    InterruptCleanup = cleanup;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
-void KeepOnInterrupt(const std::string& path) {
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (ScratchUsed[i] && path == ScratchPaths[i]) ScratchUsed[i] = 0;
+void RemoveFileNow(const char* path) {
+    unlink(path);
 }
 
 std::string FoldedFileName(const std::string& name) {

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "tools/sspack/sspack_os.h"
@@ -98,34 +97,23 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id) {
 
 namespace {
 
-// The scratch files to remove; the handler runs on its own thread while the build goes on.
-constexpr int kScratchSlots = 8;
-char ScratchPaths[kScratchSlots][MAX_PATH + 1];
-volatile LONG ScratchUsed[kScratchSlots];
-bool HandlerInstalled = false;
+void (*InterruptCleanup)() = nullptr;
 
+// Runs on a thread of its own while the build goes on.
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (ScratchUsed[i]) DeleteFileA(ScratchPaths[i]);
+    if (InterruptCleanup) InterruptCleanup();
     return FALSE;  // the default handler ends the process
 }
 
 }  // namespace
 
-void RemoveOnInterrupt(const std::string& path) {
-    if (!HandlerInstalled) HandlerInstalled = SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
-    if (path.size() >= sizeof ScratchPaths[0]) return;
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (!ScratchUsed[i]) {
-            std::memcpy(ScratchPaths[i], path.c_str(), path.size() + 1);
-            ScratchUsed[i] = 1;
-            return;
-        }
+void OnInterruptCall(void (*cleanup)()) {
+    InterruptCleanup = cleanup;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-void KeepOnInterrupt(const std::string& path) {
-    for (int i = 0; i < kScratchSlots; ++i)
-        if (ScratchUsed[i] && path == ScratchPaths[i]) ScratchUsed[i] = 0;
+void RemoveFileNow(const char* path) {
+    DeleteFileA(path);
 }
 
 std::string FoldedFileName(const std::string& name) {

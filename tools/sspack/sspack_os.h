@@ -30,10 +30,12 @@ struct FileId {
 };
 bool FileIdOf(const std::filesystem::path& path, FileId* id);
 
-// Scratch files that an interrupt (SIGINT, SIGTERM; a console control event on Windows) removes
-// before sspack ends. A handful at a time; KeepOnInterrupt forgets one again.
-void RemoveOnInterrupt(const std::string& path);
-void KeepOnInterrupt(const std::string& path);
+// Makes an interrupt (SIGINT, SIGTERM; a console control event on Windows) call `cleanup`
+// before sspack ends as the interrupt would end it. `cleanup` may only call RemoveFileNow.
+void OnInterruptCall(void (*cleanup)());
+
+// Removes a file; safe to call from the interrupt's cleanup.
+void RemoveFileNow(const char* path);
 
 // The form of a file name in which two names are equal when the file system takes them for one
 // file: Windows folds case (of every letter of the ANSI code page, not only A to Z); on Linux

@@ -300,9 +300,7 @@ TEST(SspackBuild, InstallsOnTheHostAndTheScreenSaverVerifies) {
     const RunResult r = BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::string sandbox = dir.File("sandbox");
-    const std::string command = "chmod +x " + Quoted(out) + " && SS_SANDBOX=" + Quoted(sandbox) +
-                                " " + Quoted(out) + " </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(InstallOnHost(out, sandbox));
     const std::string scr = sandbox + "/c/WINDOWS/Minimal.scr";
     ASSERT_TRUE(FileExists(scr));
     const RunResult verify = RunSspack("verify " + Quoted(scr), dir);

@@ -148,9 +148,7 @@ TEST(SspackCli, OmittedDataFilesBecomeEmptyEntriesAndInstall) {
     EXPECT_GT(GetOriginalSize("MOVIE"), 0);
     CloseArchive(ReaderHandle());
     const std::string sandbox = dir.File("sandbox");
-    const std::string command = "chmod +x " + Quoted(out) + " && SS_SANDBOX=" + Quoted(sandbox) +
-                                " " + Quoted(out) + " </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(InstallOnHost(out, sandbox));
     const std::string scr = sandbox + "/c/WINDOWS/Minimal.scr";
     ASSERT_TRUE(FileExists(scr));
     ASSERT_NE(OpenArchive(scr.c_str()), kInvalidFile);
