@@ -239,6 +239,24 @@ TEST(SspackFiles, OutputsAreWrittenBesideThenRenamed) {
     EXPECT_TRUE(ReadWholeFile(again) == ReadWholeFile(dir.File("readme.txt")));
 }
 
+TEST(SspackFiles, ANewArchiveNeverOpensWhatStandsAtItsPath) {
+    ScratchDir dir;
+    const std::string victim = dir.File("victim");
+    WriteWholeFile(victim, BytesOf("keep me"));
+    ASSERT_EQ(symlink(victim.c_str(), dir.File("link").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("nowhere").c_str(), dir.File("dangling").c_str()), 0);
+    for (const char* name : {"victim", "link", "dangling"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(CreateNewArchive(dir.File(name).c_str()), kInvalidFile);
+        EXPECT_TRUE(ReadWholeFile(victim) == BytesOf("keep me"));
+        EXPECT_FALSE(FileExists(dir.File("nowhere")));
+    }
+    const FileHandle file = CreateNewArchive(dir.File("new").c_str());
+    ASSERT_NE(file, kInvalidFile);
+    CloseArchive(file);
+    EXPECT_TRUE(FileExists(dir.File("new")));
+}
+
 TEST(SspackFiles, EntriesThatWouldBeOneFile) {
     ScratchDir dir;
     const std::string archive = dir.File("names.bin");
