@@ -534,6 +534,11 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
         r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
         return kExitUsage;
     }
+    std::error_code error;
+    if (fs::is_directory(CommandLinePath(o.out), error)) {
+        r->Error("cannot write the output '" + o.out + "': it is a folder");
+        return kExitUsage;
+    }
     const std::string folder = OutputFolderProblem(o.out);
     if (!folder.empty()) {
         r->Error("cannot write the output '" + o.out + "': " + folder);
