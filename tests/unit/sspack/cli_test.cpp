@@ -165,7 +165,9 @@ TEST(SspackCli, SizesInOneStyle) {
     ScratchDir dir;
     WriteWholeFile(dir.File("big.bin"), PseudoRandomBytes(5760000, 9));
     ManifestParts p;
-    p.files = "Saver=saver.bin\nMovie=big.bin\nMovie.Compress=no\n";
+    p.files =
+        "Saver=saver.bin\nStub=stub.bin\nMovie=big.bin\nMovie.Compress=no\nZett=zett.bin\n"
+        "Kmdl=kmdl.bin\n";
     const RunResult r =
         BuildWithHostStub(WriteManifest(dir, ManifestText(p)), dir.File("setup"), dir);
     ASSERT_EQ(r.exit_code, 0) << r.err;
