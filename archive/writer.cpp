@@ -57,14 +57,22 @@ int AppendRecord(const char* name, TransferFlags flags, uint32_t stored_size,
     return CountNewSlot();
 }
 
-FileHandle CreateArchive(const char* path) {
+static FileHandle StartArchive(const char* path, FileHandle (*create)(const char*)) {
     if (WriterFile != kInvalidFile) CloseWriter(WriterFile);
     RecordCount = 0;
     RunningOffset = 0;
     if (StickyError.latched) return kInvalidFile;
-    WriterFile = CreateOutputFile(path);
+    WriterFile = path ? create(path) : kInvalidFile;
     if (WriterFile == kInvalidFile) LatchFailure();
     return WriterFile;
+}
+
+FileHandle CreateArchive(const char* path) {
+    return StartArchive(path, CreateOutputFile);
+}
+
+FileHandle CreateNewArchive(const char* path) {
+    return StartArchive(path, PlatCreateNew);
 }
 
 int CloseWriter(FileHandle file) {

@@ -11,6 +11,10 @@
 // No file is created while the latch is set. The writer's handle or kInvalidFile.
 FileHandle CreateArchive(const char* path);
 
+// As CreateArchive, but the file must not exist yet: whatever stands at `path` (a file, or a
+// link planted there) makes it fail without anything written through it.
+FileHandle CreateNewArchive(const char* path);
+
 // Closes the writer when `file` is its handle (writing the directory); returns 1 then, else 0.
 int CloseWriter(FileHandle file);
 

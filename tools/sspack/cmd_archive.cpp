@@ -14,6 +14,8 @@
 #include "archive/transfer.h"
 #include "platform/files.h"
 #include "tools/sspack/commands.h"
+#include "tools/sspack/file_safety.h"
+#include "tools/sspack/sspack_os.h"
 #include "tools/sspack/text_util.h"
 
 namespace {
@@ -76,6 +78,11 @@ bool ParseOptions(const char* command, int argc, char** argv, bool names_allowed
 
 // Opens the archive as the reader; reports why it failed.
 bool OpenOrReport(const std::string& file) {
+    const std::string problem = InputProblem(CommandLinePath(file));
+    if (!problem.empty()) {
+        Fail(file + ": " + problem);
+        return false;
+    }
     if (OpenArchive(file.c_str()) != kInvalidFile) return true;
     switch (ArchiveOpenStage) {
         case 1:
@@ -115,7 +122,7 @@ std::string MethodText(const DirectoryRecord& record) {
 }
 
 std::string Readable(uint64_t bytes) {
-    return SizeText(bytes, 1024);
+    return SizeText(bytes);
 }
 std::string JsonLatin1(const std::string& text) {
     return JsonText(text, true);
@@ -357,8 +364,25 @@ int CmdExtract(int argc, char** argv) {
         }
         chosen.push_back(*r);
     }
+    // The files every entry goes to, checked before anything is written: two entries never
+    // land in one file, and no entry lands on the archive itself.
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < names.size(); ++i) {
+        for (size_t j = 0; j < i; ++j)
+            if (FoldedFileName(names[j]) == FoldedFileName(names[i])) {
+                CloseArchive(ReaderHandle());
+                return Fail(options.file + ": entries '" + Printable(names[j]) + "' and '" +
+                            Printable(names[i]) + "' would be one file in " + options.out_dir);
+            }
+        paths.push_back(options.out_dir + "/" + names[i]);
+        if (SameFile(CommandLinePath(paths.back()), CommandLinePath(options.file))) {
+            CloseArchive(ReaderHandle());
+            return Fail("the output '" + paths.back() + "' of entry '" + Printable(names[i]) +
+                        "' would overwrite the input '" + options.file + "'");
+        }
+    }
     std::error_code error;
-    std::filesystem::create_directories(options.out_dir, error);
+    std::filesystem::create_directories(CommandLinePath(options.out_dir), error);
     if (error) {
         CloseArchive(ReaderHandle());
         return Fail(options.out_dir + ": cannot create the folder: " + error.message());
@@ -366,24 +390,24 @@ int CmdExtract(int argc, char** argv) {
     if (options.json)
         std::printf("{\"file\": %s, \"extracted\": [", JsonLatin1(options.file).c_str());
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string path = options.out_dir + "/" + names[i];
-        // A link standing where the entry goes would carry the write outside the folder: the
-        // link goes, not its target.
-        std::error_code link_error;
-        if (std::filesystem::is_symlink(path, link_error))
-            std::filesystem::remove(path, link_error);
-        const int ok = ExtractEntry(names[i].c_str(), path.c_str());
+        const std::string& path = paths[i];
+        // Each entry goes to a new file of its own that then replaces the destination: whatever
+        // stands there (a link, a hard link, an older file) is never opened for writing.
+        ScratchFile scratch(path);
+        const int ok = ExtractEntryToNewFile(names[i].c_str(), scratch.path().c_str());
         std::error_code size_error;
-        const uint64_t size = std::filesystem::file_size(path, size_error);
-        if (!ok || size_error || size != ContentSize(chosen[i])) {
+        const uint64_t size =
+            std::filesystem::file_size(CommandLinePath(scratch.path()), size_error);
+        std::string reason;
+        if (!ok || size_error || size != ContentSize(chosen[i]) ||
+            !scratch.MoveIntoPlace(&reason)) {
             CloseArchive(ReaderHandle());
-            // A partial file would pass for the entry's content: it goes.
-            std::filesystem::remove(path, size_error);
             if (options.json) std::printf("\n]}\n");
-            return Fail(
-                options.file + ": entry '" + names[i] + "': cannot extract to " + path +
-                (ok ? " (size differs from the record)" : " (damaged data or write error)") +
-                "; no file left");
+            const std::string why = !ok              ? " (damaged data or write error)"
+                                    : reason.empty() ? " (size differs from the record)"
+                                                     : " (" + reason + ")";
+            return Fail(options.file + ": entry '" + names[i] + "': cannot extract to " + path +
+                        why + "; no file left");
         }
         if (options.json) {
             std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",

@@ -2,6 +2,7 @@
 // archive writer into a scratch archive, then appended to the stub with every data_offset moved
 // by the stub's size (offsets are absolute from the start of the file). Nothing is written until
 // the manifest has passed every check, and a failed build leaves no output file.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -20,12 +21,14 @@
 #include "compress/block_stream.h"
 #include "platform/files.h"
 #include "tools/sspack/commands.h"
+#include "tools/sspack/file_safety.h"
 #include "tools/sspack/manifest.h"
 #include "tools/sspack/sign.h"
 #include "tools/sspack/sspack_os.h"
 #include "tools/sspack/stub_face.h"
 #include "tools/sspack/stub_locate.h"
 #include "tools/sspack/text_util.h"
+#include "tools/sspack/usage.h"
 
 namespace fs = std::filesystem;
 
@@ -149,25 +152,11 @@ bool ReadFile(const fs::path& path, std::vector<uint8_t>* bytes) {
                                                   static_cast<std::streamsize>(size)));
 }
 
-// `input` is UTF-8 (from the manifest), `out` as the command line gave it.
-bool SamePath(const std::string& input, const std::string& out) {
+// A failed build leaves no file at OUT, so an older installer is never taken for this one.
+void RemoveOutput(const std::string& out) {
     std::error_code error;
-    const fs::path a = fs::u8path(input), b = fs::path(out);
-    return fs::exists(a, error) && fs::exists(b, error) && fs::equivalent(a, b, error);
+    fs::remove(CommandLinePath(out), error);
 }
-
-// Removes the scratch files, and the output too unless the build succeeded.
-struct Cleanup {
-    std::vector<std::string> scratch;
-    std::string out;
-    bool keep_out = false;
-    ~Cleanup() {
-        std::error_code error;
-        for (const std::string& path : scratch)
-            fs::remove(path, error);
-        if (!keep_out && !out.empty()) fs::remove(out, error);
-    }
-};
 
 // ------------------------------------------------------------------------------------ build
 
@@ -194,7 +183,7 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
     std::vector<uint8_t> data;
     if (e.is_info) {
         data = plan.info_block;
-    } else if (!ReadFile(fs::u8path(e.path), &data)) {
+    } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &data)) {
         r->Error("cannot read '" + e.path + "' for " + e.name);
         return false;
     }
@@ -213,7 +202,7 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
 bool WriteStage(const BuildPlan& plan, const std::string& path, const std::vector<bool>& fall_back,
                 bool copy_from_reader, Reporter* r) {
     SetStickyErrorMode(1);
-    const FileHandle file = CreateArchive(path.c_str());
+    const FileHandle file = CreateNewArchive(path.c_str());
     if (file == kInvalidFile) {
         r->Error("cannot create the scratch file '" + path + "'");
         return false;
@@ -251,12 +240,18 @@ const DirectoryRecord* RecordNamed(const std::vector<DirectoryRecord>& records,
     return nullptr;
 }
 
+const PlannedEntry* PlannedNamed(const BuildPlan& plan, const std::string& name) {
+    for (const PlannedEntry& e : plan.entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
 // Writes the stub, then every entry of the stage archive as it stands there (a plain copy keeps
 // the method and key; an entry that shared its data shares it again), through the installer's
 // own writer. `records` (in directory order, the first added first) receives the records with
 // their offsets moved by the stub's size.
-bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const std::string& out,
-              std::vector<DirectoryRecord>* records, Reporter* r) {
+bool JoinStub(const BuildPlan& plan, const std::vector<uint8_t>& stub, const std::string& stage,
+              const std::string& out, std::vector<DirectoryRecord>* records, Reporter* r) {
     if (OpenArchive(stage.c_str()) == kInvalidFile) {
         r->Error("cannot read back the scratch archive '" + stage + "'");
         return false;
@@ -274,17 +269,16 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
         return false;
     }
     SetStickyErrorMode(1);
-    const FileHandle file = CreateArchive(out.c_str());
+    const FileHandle file = CreateNewArchive(out.c_str());
     bool ok = WriteArchivePrefix(prefix.data(), static_cast<uint32_t>(prefix.size())) == 1;
     for (size_t i = 0; ok && i < records->size(); ++i) {
         const DirectoryRecord& record = (*records)[i];
         const std::string name(record.name, strnlen(record.name, sizeof record.name));
-        const DirectoryRecord* shared = nullptr;
-        for (size_t j = 0; j < i && !shared; ++j)
-            if ((*records)[j].data_offset == record.data_offset) shared = &(*records)[j];
-        if (shared) {
-            const std::string existing(shared->name, strnlen(shared->name, sizeof shared->name));
-            ok = AliasRecord(name.c_str(), existing.c_str()) == 1;
+        // Only the manifest makes entries share data: equal offsets alone also come from an
+        // entry of zero bytes followed by the next one.
+        const PlannedEntry* planned = PlannedNamed(plan, name);
+        if (planned && planned->alias_of_movie) {
+            ok = AliasRecord(name.c_str(), "MOVIE") == 1;
         } else {
             ok = CopyEntry(name.c_str(), 0) == 1;
         }
@@ -303,7 +297,38 @@ bool JoinStub(const std::vector<uint8_t>& stub, const std::string& stage, const 
     return true;
 }
 
-// Reopens the result: every entry must pass `sspack verify`, and INFO must read back as built.
+// What entry `e` of the open reader holds compared with what the manifest meant: "" when the
+// bytes are the same, else how they differ.
+std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
+    if (e.alias_of_movie)
+        return SameEntryData(e.name.c_str(), "MOVIE") ? "" : "does not share MOVIE's data";
+    std::vector<uint8_t> want;
+    if (e.is_info) {
+        want = plan.info_block;
+    } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &want)) {
+        return "'" + e.path + "' cannot be read again";
+    }
+    const int32_t size = GetOriginalSize(e.name.c_str());
+    if (size < 0) return "is missing";
+    if (static_cast<uint64_t>(size) != want.size())
+        return "holds " + std::to_string(size) + " bytes, its file " + std::to_string(want.size());
+    // One byte more than the file: a stored entry would be cut silently at the exact size.
+    std::vector<uint8_t> got(want.size() + 1);
+    if (!ReadEntryToMemory(e.name.c_str(), got.data(), static_cast<uint32_t>(got.size())))
+        return "cannot be read back";
+    got.resize(want.size());
+    if (got != want) {
+        size_t at = 0;
+        while (got[at] == want[at])
+            ++at;
+        return "differs from " + (e.is_info ? std::string("the INFO block") : "'" + e.path + "'") +
+               " at byte " + std::to_string(at);
+    }
+    return "";
+}
+
+// Reopens the result: every entry must pass `sspack verify`, and every entry must read back,
+// through the installer's own reader, as the bytes the manifest meant for it.
 bool VerifyOutput(const Options& o, const BuildPlan& plan, Reporter* r) {
     std::string file = o.out;
     char* argv[] = {&file[0], nullptr};
@@ -315,18 +340,29 @@ bool VerifyOutput(const Options& o, const BuildPlan& plan, Reporter* r) {
         r->Error("'" + o.out + "' does not verify");
         return false;
     }
-    std::vector<uint8_t> info(info::kBlockSize, 0);
-    bool same = OpenArchive(o.out.c_str()) != kInvalidFile &&
-                ReadEntryToMemory("INFO", info.data(), info::kBlockSize) && info == plan.info_block;
+    if (OpenArchive(o.out.c_str()) == kInvalidFile) {
+        r->Error("'" + o.out + "' cannot be opened again");
+        return false;
+    }
+    std::string difference;
+    const PlannedEntry* differing = nullptr;
+    for (const PlannedEntry& e : plan.entries) {
+        difference = EntryDifference(plan, e);
+        StickyError.latched = 0;
+        if (!difference.empty()) {
+            differing = &e;
+            break;
+        }
+    }
     CloseArchive(ReaderHandle());
-    if (!same) {
-        r->Error("'" + o.out + "': INFO does not read back as it was built");
+    if (differing) {
+        r->Error("'" + o.out + "': entry " + differing->name + " " + difference);
         return false;
     }
     if (o.json) {
         std::printf("{\"verified\": %s}\n", JsonText(o.out).c_str());
     } else if (!o.quiet) {
-        std::printf("verified: every entry of %s reads back intact\n", o.out.c_str());
+        std::printf("verified: every entry of %s holds the bytes of its file\n", o.out.c_str());
     }
     return true;
 }
@@ -351,7 +387,10 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
                 "\"data_offset\": %u, \"method\": \"%s\", \"key\": %u, \"alias\": %s, "
                 "\"fell_back_to_stored\": %s}\n",
                 JsonText(w.entry->name).c_str(),
-                JsonText(w.entry->is_info ? std::string("(INFO block)") : w.entry->path).c_str(),
+                JsonText(w.entry->is_info        ? std::string("(INFO block)")
+                         : w.entry->path.empty() ? std::string("(empty)")
+                                                 : w.entry->path)
+                    .c_str(),
                 w.record.original_size, w.record.stored_size, w.record.data_offset,
                 w.record.method == kMethodStored ? "stored" : "compressed", w.record.xor_key,
                 w.entry->alias_of_movie ? "true" : "false", w.fell_back ? "true" : "false");
@@ -380,10 +419,7 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "sspack: build: %s\n", problem.c_str());
-    std::fprintf(stderr,
-                 "usage: sspack build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] "
-                 "[--strict] [--verify] [--json] [-q | -v]\n       %s\n",
-                 SignUsage());
+    PrintSynopsis(stderr, "build");
     return kExitUsage;
 }
 
@@ -443,17 +479,25 @@ bool ParseOptions(int argc, char** argv, Options* o, std::string* problem) {
     return problem->empty();
 }
 
-// The stub, checked before anything is written. `arch` receives the architecture built for.
-bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, Reporter* r) {
+// The stub, checked before anything is written. `arch` receives the architecture built for,
+// `found` the stub's path.
+bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, std::string* found,
+              Reporter* r) {
     std::vector<std::string> tried;
     const std::string path =
         o.stub.empty() ? FindStub(o.arch.empty() ? "x64" : o.arch, o.host, &tried) : o.stub;
+    *found = path;
     if (path.empty()) {
         std::string list;
         for (const std::string& t : tried)
             list += (list.empty() ? "" : ", ") + t;
         r->Error(std::string("no installer stub found (looked for ") + list +
                  "); give one with --stub FILE" + (o.host ? "" : ", or use --host"));
+        return false;
+    }
+    const std::string unreadable = InputProblem(CommandLinePath(path));
+    if (!unreadable.empty()) {
+        r->Error("the stub '" + path + "' " + unreadable);
         return false;
     }
     if (!ReadFile(path, stub) || stub->empty()) {
@@ -503,23 +547,40 @@ bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arc
 int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint8_t>* stub) {
     Diagnostics d;
     const bool loaded = LoadManifest(o.manifest, o.strict, &d, plan);
+    // In the order of the manifest's lines; what concerns the file as a whole comes first.
+    std::stable_sort(d.items.begin(), d.items.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
     for (const Diagnostic& item : d.items)
         if (item.error || !o.quiet || o.json)
             r->Diagnostic(o.manifest, item.line, item.error, item.message);
     if (!loaded) return kExitUsage;
-    for (const std::string& input : plan->inputs)
-        if (SamePath(input, o.out)) {
-            r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
-            return kExitUsage;
-        }
-    std::string arch;
-    if (!LoadStub(o, stub, &arch, r) || !PrepareStub(o, *plan, arch, stub, r)) return kExitUsage;
+    std::string stub_path, arch;
+    if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;
+    std::string input = InputThatIs(o.out, plan->inputs);
+    if (input.empty() && SameFile(CommandLinePath(stub_path), CommandLinePath(o.out)))
+        input = stub_path;
+    if (!input.empty()) {
+        r->Error("the output '" + o.out + "' would overwrite the input '" + input + "'");
+        return kExitUsage;
+    }
+    std::error_code error;
+    if (fs::is_directory(CommandLinePath(o.out), error)) {
+        r->Error("cannot write the output '" + o.out + "': it is a folder");
+        return kExitUsage;
+    }
+    const std::string folder = OutputFolderProblem(o.out);
+    if (!folder.empty()) {
+        r->Error("cannot write the output '" + o.out + "': " + folder);
+        return kExitUsage;
+    }
+    if (!PrepareStub(o, *plan, arch, stub, r)) return kExitUsage;
     uint64_t bound = stub->size() + uint64_t{kPayloadRecords} * kRecordSize;
     for (const PlannedEntry& e : plan->entries)
         bound += e.alias_of_movie ? 0 : e.size;
     if (bound > 0xFFFFFFFFull) {
-        r->Error("the inputs add up to " + std::to_string(bound) +
-                 " bytes; an installer holds at most 4 GiB - 1 (32-bit offsets)");
+        r->Diagnostic(o.manifest, 0, true,
+                      "the inputs add up to " + std::to_string(bound) +
+                          " bytes; an installer holds at most 4 GiB - 1 (32-bit offsets)");
         return kExitUsage;
     }
     return kExitBuilt;
@@ -578,42 +639,46 @@ int Build(const Options& o, Reporter* r) {
     const int checked = CheckInputs(o, r, &plan, &stub);
     if (checked != kExitBuilt) return checked;
 
-    Cleanup cleanup;
-    const std::string stage_a = o.out + ".sspack-a";
-    const std::string stage_b = o.out + ".sspack-b";
-    const std::string part = o.out + ".sspack-part";
-    const std::string signing = o.out + ".sspack-signed";
-    cleanup.scratch = {stage_a, stage_b, part, signing};
-    cleanup.out = o.out;
-
+    // Each scratch file is new, under a name of its own; an interrupt removes them, and an
+    // earlier OUT stays as it was until the finished installer is renamed over it.
+    ScratchFile stage_a(o.out), stage_b(o.out), part(o.out), signing(o.out);
     std::vector<bool> fall_back;
-    const std::string payload = WritePayload(o, plan, stage_a, stage_b, &fall_back, r);
+    const std::string payload =
+        WritePayload(o, plan, stage_a.path(), stage_b.path(), &fall_back, r);
     std::vector<DirectoryRecord> records;
-    if (payload.empty() || !JoinStub(stub, payload, part, &records, r)) return kExitIo;
-    std::error_code error;
-    fs::remove(o.out, error);
-    fs::rename(part, o.out, error);
-    if (error) {
-        r->Error("cannot rename '" + part + "' to '" + o.out + "': " + error.message());
+    if (payload.empty() || !JoinStub(plan, stub, payload, part.path(), &records, r)) {
+        RemoveOutput(o.out);
         return kExitIo;
     }
+    // Signed before it takes OUT's place, so OUT never holds an installer that failed to sign.
     if (o.sign.sign) {
-        const std::string problem =
-            SignInstaller(o.sign, o.out, signing, fs::file_size(o.out, error), o.verbose);
+        std::error_code error;
+        const std::string problem = SignInstaller(o.sign, part.path(), signing.path(),
+                                                  fs::file_size(part.path(), error), o.verbose);
         if (!problem.empty()) {
             r->Error(o.out + ": " + problem);
+            RemoveOutput(o.out);
             return kExitIo;
         }
     }
-    if (o.verify && !VerifyOutput(o, plan, r)) return kExitIo;
+    std::string reason;
+    if (!part.MoveIntoPlace(&reason)) {
+        r->Error("cannot rename '" + part.path() + "' to '" + o.out + "': " + reason);
+        RemoveOutput(o.out);
+        return kExitIo;
+    }
+    if (o.verify && !VerifyOutput(o, plan, r)) {
+        RemoveOutput(o.out);
+        return kExitIo;
+    }
 
     std::vector<Written> written;
     for (size_t i = 0; i < plan.entries.size(); ++i) {
         const DirectoryRecord* record = RecordNamed(records, plan.entries[i].name);
         if (record) written.push_back({&plan.entries[i], *record, fall_back[i]});
     }
-    PrintSummary(o, written, stub.size(), fs::file_size(o.out, error));
-    cleanup.keep_out = true;
+    std::error_code error;
+    PrintSummary(o, written, stub.size(), fs::file_size(CommandLinePath(o.out), error));
     return kExitBuilt;
 }
 

@@ -12,6 +12,7 @@
 #include "archive/reader.h"
 #include "tools/sspack/codepage.h"
 #include "tools/sspack/commands.h"
+#include "tools/sspack/file_safety.h"
 #include "tools/sspack/info_block.h"
 #include "tools/sspack/manifest.h"
 #include "tools/sspack/stub_face.h"
@@ -154,6 +155,11 @@ int CmdInfo(int argc, char** argv) {
     }
     if (file.empty()) {
         std::fprintf(stderr, "usage: sspack info FILE [--manifest]\n");
+        return 1;
+    }
+    const std::string problem = InputProblem(CommandLinePath(file));
+    if (!problem.empty()) {
+        std::fprintf(stderr, "sspack: info: %s: %s\n", file.c_str(), problem.c_str());
         return 1;
     }
     if (OpenArchive(file.c_str()) == kInvalidFile) {

@@ -3,45 +3,55 @@
 #include <cstring>
 
 #include "tools/sspack/commands.h"
+#include "tools/sspack/usage.h"
 
 namespace {
 
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
-    const char* usage;
 };
 
 const Command kCommands[] = {
-    {"compress", CmdCompress, "compress IN OUT          write IN as one block stream"},
-    {"expand", CmdExpand, "expand IN OUT            expand one block stream"},
-    {"list", CmdList, "list FILE [--json]       the directory of a payload archive"},
-    {"verify", CmdVerify, "verify FILE [--json]     check every entry of a payload archive"},
-    {"extract", CmdExtract, "extract FILE [NAME...] -o DIR   write entries' content to DIR"},
-    {"build", CmdBuild,
-     "build MANIFEST -o OUT [--arch x64|x86] [--stub FILE | --host] [--strict] [--verify] [--json] "
-     "[-q | -v]\n"
-     "        [--sign (--cert FILE --key FILE | --pkcs12 FILE [--pass-file FILE | --pass-env "
-     "VAR])\n"
-     "         [--timestamp URL] [--ca FILE]]\n"
-     "                           make an installer from a manifest (and sign it)"},
-    {"info", CmdInfo, "info FILE [--manifest]   the INFO of an installer, as manifest keys"},
+    {"compress", CmdCompress}, {"expand", CmdExpand}, {"list", CmdList}, {"verify", CmdVerify},
+    {"extract", CmdExtract},   {"build", CmdBuild},   {"info", CmdInfo},
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage: sspack COMMAND ...\n");
-    for (const Command& c : kCommands)
-        std::fprintf(stderr, "  sspack %s\n", c.usage);
-    return 1;
+bool IsHelp(const char* arg) {
+    return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
+    if (argc < 2) {
+        PrintUsage(stderr, nullptr);
+        return 1;
     }
-    std::fprintf(stderr, "sspack: unknown command '%s'\n", argv[1]);
-    return Usage();
+    const char* name = argv[1];
+    if (IsHelp(name) || (std::strcmp(name, "help") == 0 && argc == 2)) {
+        PrintUsage(stdout, nullptr);
+        return 0;
+    }
+    if (std::strcmp(name, "help") == 0) {
+        if (PrintUsage(stdout, argv[2])) return 0;
+        std::fprintf(stderr, "sspack: help: unknown command '%s'\n", argv[2]);
+        return 1;
+    }
+    if (std::strcmp(name, "--version") == 0) {
+        std::printf("%s\n", VersionText());
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (std::strcmp(name, c.name) != 0) continue;
+        for (int i = 2; i < argc; ++i)
+            if (IsHelp(argv[i])) {
+                PrintUsage(stdout, c.name);
+                return 0;
+            }
+        return c.run(argc - 2, argv + 2);
+    }
+    std::fprintf(stderr, "sspack: unknown command '%s'\n", name);
+    PrintUsage(stderr, nullptr);
+    return 1;
 }

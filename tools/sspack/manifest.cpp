@@ -2,6 +2,7 @@
 // items; the checks then work on those, so each message can name the line it is about.
 #include "tools/sspack/manifest.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <sstream>
 
 #include "tools/sspack/codepage.h"
+#include "tools/sspack/file_safety.h"
 #include "tools/sspack/text_util.h"
 
 namespace fs = std::filesystem;
@@ -59,15 +61,20 @@ const KnownKey kKnownKeys[] = {
 };
 
 // The files of [Files] in payload order around INFO and the additional files.
+// The installer copies STUB, ZETT and KMDL into every screen saver file, so they are always
+// entries; a manifest that leaves one out gets an empty one.
+enum FilePresence { kRequired, kOptional, kEmptyWhenOmitted };
 struct FileKey {
     const char* key;  // as shown
     const char* entry;
-    bool required;
+    FilePresence presence;
 };
 const FileKey kFileKeys[] = {
-    {"Saver", "SAVER", true}, {"Stub", "STUB", true},          {"Movie", "MOVIE", true},
-    {"Info", "INFO", false},  {"PreviewB", "PREVIEWB", false}, {"PreviewF", "PREVIEWF", false},
-    {"Zett", "ZETT", true},   {"Kmdl", "KMDL", true},          {"Document", "LESMI", false},
+    {"Saver", "SAVER", kRequired},       {"Stub", "STUB", kEmptyWhenOmitted},
+    {"Movie", "MOVIE", kRequired},       {"Info", "INFO", kOptional},
+    {"PreviewB", "PREVIEWB", kOptional}, {"PreviewF", "PREVIEWF", kOptional},
+    {"Zett", "ZETT", kEmptyWhenOmitted}, {"Kmdl", "KMDL", kEmptyWhenOmitted},
+    {"Document", "LESMI", kOptional},
 };
 
 const char* const kTextKeys[info::kTextCount] = {"Question", "Success", "Failure", "Progress"};
@@ -100,6 +107,46 @@ bool IsOptionKey(const std::string& section, const std::string& key) {
     return dot != std::string::npos && dot > 0;
 }
 
+// Edits (insert, delete, replace a letter) between two lower-case words.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The known key of `section` closest to `key` in spelling, as the reference writes it, or ""
+// when none is close (at most a third of its letters differ).
+std::string ClosestKey(const std::string& section, const std::string& key) {
+    static const char* const kSpellings[] = {
+        "Name",         "CodePage", "Encoding", "FollowUp", "ShowProgress", "KeepCurrentSaver",
+        "DocumentPath", "Template", "Question", "Success",  "Failure",      "Progress",
+        "Yes",          "No",       "Saver",    "Stub",     "Movie",        "Zett",
+        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional"};
+    std::string best;
+    size_t best_distance = key.size() / 3 + 1;
+    for (const KnownKey& k : kKnownKeys) {
+        if (section != k.section) continue;
+        const size_t distance = EditDistance(key, k.key);
+        if (distance < best_distance) {
+            best_distance = distance;
+            best = k.key;
+        }
+    }
+    for (const char* spelling : kSpellings)
+        if (LowerAscii(spelling) == best) return spelling;
+    return best;
+}
+
 // The items of known sections and keys; unknown ones and repeated keys are reported.
 std::vector<Item> KnownItems(const IniText& ini, Diagnostics* d) {
     for (const IniSection& section : ini.sections)
@@ -112,7 +159,9 @@ std::vector<Item> KnownItems(const IniText& ini, Diagnostics* d) {
         const KnownKey* known = FindKnown(item.section, item.key);
         if (!KnownSection(item.section)) continue;  // reported with its header
         if (!known && !IsOptionKey(item.section, item.key)) {
-            d->Error(item.line, "unknown key " + item.shown);
+            const std::string closest = ClosestKey(item.section, item.key);
+            d->Error(item.line, "unknown key " + item.shown +
+                                    (closest.empty() ? "" : " (did you mean " + closest + "?)"));
             continue;
         }
         if (!known || !known->repeatable) {
@@ -171,6 +220,56 @@ bool ParseBool(const Item* item, bool fallback, Diagnostics* d) {
     if (v == "no" || v == "false" || v == "0" || v == "off") return false;
     d->Error(item->line, item->shown + " must be yes or no, not '" + item->value + "'");
     return fallback;
+}
+
+// A byte-order mark of UTF-16, or the zero bytes that ASCII text has in UTF-16 without one.
+bool LooksLikeUtf16(const std::string& text) {
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')))
+        return true;
+    return text.size() >= 4 && (text[0] == '\0' || text[1] == '\0') &&
+           (text[2] == '\0' || text[3] == '\0');
+}
+
+// A hint for a file path that names nothing: on a system whose names keep their case and
+// where '\' is no separator, the file the author probably meant (" (did you mean X?)").
+std::string PathHint(const fs::path& dir, const std::string& value) {
+#ifdef _WIN32
+    (void)dir;
+    (void)value;
+    return "";
+#else
+    std::string wanted = value;
+    for (char& c : wanted)
+        if (c == '\\') c = '/';
+    // Each part of the path found again in its folder, ignoring case.
+    fs::path found = dir;
+    std::string shown;
+    size_t start = 0;
+    while (start <= wanted.size()) {
+        size_t end = wanted.find('/', start);
+        if (end == std::string::npos) end = wanted.size();
+        const std::string part = wanted.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        std::string match;
+        std::error_code error;
+        if (fs::exists(found / part, error)) {
+            match = part;
+        } else {
+            for (const fs::directory_entry& entry : fs::directory_iterator(found, error)) {
+                const std::string name = entry.path().filename().u8string();
+                if (LowerAscii(name) == LowerAscii(part)) match = name;
+            }
+        }
+        if (match.empty()) return "";
+        found /= match;
+        shown += (shown.empty() ? "" : "/") + match;
+    }
+    std::error_code error;
+    if (shown.empty() || shown == value || !fs::is_regular_file(found, error)) return "";
+    return " (did you mean " + shown + "?)";
+#endif
 }
 
 // State shared by the checks of one manifest.
@@ -424,9 +523,14 @@ void Loader::Template() {
     const Item* item = Find(items, "installer", "Template");
     if (!item) return;
     const fs::path path = dir / fs::u8path(item->value);
+    const std::string problem = InputProblem(path);
+    if (!problem.empty()) {
+        d->Error(item->line, item->shown + ": '" + path.u8string() + "' " + problem);
+        return;
+    }
     std::ifstream in(path, std::ios::binary);
     std::error_code error;
-    if (!in || !fs::is_regular_file(path, error)) {
+    if (!in) {
         d->Error(item->line, item->shown + ": cannot read '" + path.u8string() + "'");
         return;
     }
@@ -450,12 +554,10 @@ bool Loader::CheckFile(const Item& item, PlannedEntry* entry) {
         d->Error(item.line, item.shown + " names no file");
         return false;
     }
-    if (!fs::exists(path, error)) {
-        d->Error(item.line, item.shown + ": '" + path.u8string() + "' does not exist");
-        return false;
-    }
-    if (!fs::is_regular_file(path, error)) {
-        d->Error(item.line, item.shown + ": '" + path.u8string() + "' is not a file");
+    const std::string problem = InputProblem(path);
+    if (!problem.empty()) {
+        d->Error(item.line,
+                 item.shown + ": '" + path.u8string() + "' " + problem + PathHint(dir, item.value));
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -531,8 +633,13 @@ void Loader::Files() {
             continue;
         }
         const Item* item = Find(items, "files", fk.key);
+        if (!item && fk.presence == kEmptyWhenOmitted) {
+            EntryOptions(&entry, false);
+            plan->entries.push_back(entry);  // no path: no bytes
+            continue;
+        }
         if (!item) {
-            if (fk.required)
+            if (fk.presence == kRequired)
                 d->Error(0, std::string("[Files] ") + fk.key +
                                 "= is missing: the installer "
                                 "cannot build the screen saver "
@@ -624,13 +731,22 @@ std::string FollowUpWord(uint32_t action) {
 bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPlan* plan) {
     d->file = path;
     *plan = BuildPlan();
-    std::ifstream in(path, std::ios::binary);
+    const std::string problem = InputProblem(CommandLinePath(path));
+    if (!problem.empty()) {
+        d->Error(0, "the manifest " + problem);
+        return false;
+    }
+    std::ifstream in(CommandLinePath(path), std::ios::binary);
     if (!in) {
         d->Error(0, "cannot read the manifest");
         return false;
     }
     std::ostringstream text;
     text << in.rdbuf();
+    if (LooksLikeUtf16(text.str())) {
+        d->Error(0, "the manifest is UTF-16; save it as UTF-8");
+        return false;
+    }
     const std::vector<Item> items = KnownItems(ParseIni(text.str(), d), d);
     plan->inputs.push_back(fs::path(path).u8string());
     Loader loader{items, d, strict, fs::path(path).parent_path(), plan};

@@ -18,8 +18,8 @@ enum class CompressMode { kAuto, kYes, kNo };
 struct PlannedEntry {
     std::string name;      // entry name in the archive ("SAVER", "ADDTL01")
     std::string key;       // the manifest key it comes from ("Saver", "Additional2", "Info")
-    std::string path;      // the file, resolved against the manifest's folder; empty for INFO
-                           // and for an alias
+    std::string path;      // the file, resolved against the manifest's folder; empty for INFO,
+                           // for an alias and for an omitted file (an empty entry)
     int line = 0;          // manifest line that names it; 0 when none does
     bool is_info = false;  // the INFO block, made in memory
     bool alias_of_movie = false;  // PREVIEWF sharing MOVIE's data

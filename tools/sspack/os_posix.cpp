@@ -1,10 +1,13 @@
 // sspack on Linux: code pages through glibc's iconv, terminals and descriptors through POSIX.
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tools/sspack/sspack_os.h"
@@ -74,4 +77,47 @@ void RestoreStdout(int token) {
     if (token < 0) return;
     dup2(token, STDOUT_FILENO);
     close(token);
+}
+
+bool FileIdOf(const std::filesystem::path& path, FileId* id) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    id->volume = static_cast<uint64_t>(st.st_dev);
+    id->index = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+namespace {
+
+void (*InterruptCleanup)() = nullptr;
+
+void OnInterrupt(int signal_number) {
+    if (InterruptCleanup) InterruptCleanup();
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+}  // namespace
+
+void OnInterruptCall(void (*cleanup)()) {
+    InterruptCleanup = cleanup;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void RemoveFileNow(const char* path) {
+    unlink(path);
+}
+
+std::string FoldedFileName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return folded;
 }

@@ -79,3 +79,57 @@ void RestoreStdout(int token) {
     _dup2(token, _fileno(stdout));
     _close(token);
 }
+
+bool FileIdOf(const std::filesystem::path& path, FileId* id) {
+    // Backup semantics let a folder be opened too; no access is asked for beyond its attributes.
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!ok) return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+namespace {
+
+void (*InterruptCleanup)() = nullptr;
+
+// Runs on a thread of its own while the build goes on.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    if (InterruptCleanup) InterruptCleanup();
+    return FALSE;  // the default handler ends the process
+}
+
+}  // namespace
+
+void OnInterruptCall(void (*cleanup)()) {
+    InterruptCleanup = cleanup;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void RemoveFileNow(const char* path) {
+    DeleteFileA(path);
+}
+
+std::string FoldedFileName(const std::string& name) {
+    std::wstring wide;
+    if (!ToWide(name, CP_ACP, &wide) || wide.empty()) return name;
+    // File systems compare names by upper case, as the invariant locale maps them.
+    std::wstring upper(wide.size() * 2 + 1, L'\0');
+    const int n =
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                     &upper[0], static_cast<int>(upper.size()));
+    if (n <= 0) return name;
+    upper.resize(static_cast<size_t>(n));
+    std::string out;
+    for (wchar_t c : upper) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return out;
+}

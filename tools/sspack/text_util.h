@@ -29,12 +29,13 @@ inline std::string JsonText(const std::string& text, bool bytes_as_latin1 = fals
     return out + "\"";
 }
 
-// A size for people: bytes below `bytes_below` (10 KiB unless given), then KiB, MiB and GiB.
-inline std::string SizeText(uint64_t bytes, uint64_t bytes_below = 10240) {
+// A size for people, in one style everywhere: bytes below 1 KiB, then KiB, MiB and GiB, each
+// below 1024 of itself ("5.5 MiB", never "5625.1 KiB").
+inline std::string SizeText(uint64_t bytes) {
     char text[32];
-    if (bytes < bytes_below) {
+    if (bytes < 1024) {
         std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 10ull * 1024 * 1024) {
+    } else if (bytes < 1024ull * 1024) {
         std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
     } else if (bytes < 1024ull * 1024 * 1024) {
         std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024));

@@ -12,7 +12,7 @@
 
 namespace {
 
-#ifdef SS_WIN64_STUB
+#if defined(SS_WIN64_STUB) && defined(SS_WIN32_STUB)
 const char* const kStubs[2] = {SS_WIN64_STUB, SS_WIN32_STUB};
 #define NEED_WINDOWS_STUBS() (void)0
 #else

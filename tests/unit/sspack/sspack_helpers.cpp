@@ -78,3 +78,9 @@ RunResult BuildWithHostStub(const std::string& manifest, const std::string& out,
                          Quoted(SSINSTALLER_PATH) + " " + extra,
                      dir);
 }
+
+bool InstallOnHost(const std::string& out, const std::string& sandbox) {
+    const std::string command = "chmod +x " + Quoted(out) + " && SS_SANDBOX=" + Quoted(sandbox) +
+                                " " + Quoted(out) + " </dev/null >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}

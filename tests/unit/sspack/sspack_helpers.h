@@ -47,3 +47,7 @@ int LineOf(const std::string& text, const std::string& needle);
 // `sspack build` of `manifest` into `out` with the host installer as the stub.
 RunResult BuildWithHostStub(const std::string& manifest, const std::string& out,
                             const ScratchDir& dir, const std::string& extra = "");
+
+// Runs the host installer `out` with its simulated Windows in `sandbox`, answering nothing (the
+// defaults). True when it ran.
+bool InstallOnHost(const std::string& out, const std::string& sandbox);
