@@ -18,7 +18,7 @@ build() {  # build PRESET [cmake args...]
 
 build win64
 build win32
-build host -DSS_WIN64_DIR="$PWD/build/win64"
+build host -DSS_WIN64_DIR="$PWD/build/win64" -DSS_WIN32_DIR="$PWD/build/win32"
 build asan
 
 echo "== unit and end-to-end tests (host)"
