@@ -22,6 +22,22 @@ static uint32_t RunningOffset;  // bytes written since creation: the next entry'
 // The bits a request may carry into a transfer; the memory bits belong to the engine's callers.
 static constexpr TransferFlags kRequestBits = KeyByte | Compress | Decompress | Unscramble;
 
+// Offsets are 32-bit: an entry (or prefix) of `size` bytes from `offset` must end by 4 GiB - 1.
+static int EndsInRange(uint32_t offset, uint32_t size) {
+    return static_cast<uint64_t>(offset) + size <= 0xFFFFFFFFu;
+}
+
+// Counts the bytes a transfer put in the file. Past 4 GiB - 1 no later offset could be
+// recorded: that fails the entry, and the offset stops at the limit (the latch is set then).
+static int CountWritten(uint32_t count) {
+    if (EndsInRange(RunningOffset, count)) {
+        RunningOffset += count;
+        return 1;
+    }
+    RunningOffset = 0xFFFFFFFFu;
+    return 0;
+}
+
 // The slot of the first record added; it carries the count.
 static DirectoryRecord* FirstAdded() {
     return &Room[kMaxRecords - 1];
@@ -87,6 +103,10 @@ int CloseWriter(FileHandle file) {
 
 int WriteArchivePrefix(const uint8_t* bytes, uint32_t size) {
     if (StickyError.latched || WriterFile == kInvalidFile) return 0;
+    if (!EndsInRange(RunningOffset, size)) {
+        LatchFailure();
+        return 0;
+    }
     const uint32_t written = PlatWrite(WriterFile, bytes, size);
     RunningOffset += written;
     if (written == size) return 1;
@@ -99,10 +119,16 @@ int AddEntryFromMemory(const uint8_t* buffer, uint32_t size, const char* name,
     if (StickyError.latched || WriterFile == kInvalidFile || RecordCount >= kMaxRecords) return 0;
     const uint32_t data_offset = RunningOffset;
     uint32_t count = size;
-    const int ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
-                                     (flags & kRequestBits) | FromMemory);
+    int ok = 0;
+    // Plain bytes that cannot fit are not written at all; a stream's size shows after it.
+    if ((flags & (Compress | Decompress)) || EndsInRange(data_offset, size)) {
+        ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
+                               (flags & kRequestBits) | FromMemory);
+    } else {
+        count = 0;
+    }
     // Bytes of a failed transfer stay in the file uncovered; later offsets must count them.
-    RunningOffset += count;
+    if (!CountWritten(count)) ok = 0;
     if (ok) {
         AppendRecord(name, flags, count, size, data_offset, -1);
     } else {
@@ -154,7 +180,12 @@ int CopyEntry(const char* name, TransferFlags request) {
         const uint32_t data_offset = RunningOffset;
         const TransferFlags flags = CopyTransferFlags(request, source.method, source.xor_key);
         uint32_t count = source.stored_size;
-        if (PlatSeek(reader, source.data_offset)) {
+        // What a plain copy or an expansion gives is known before it starts.
+        const uint32_t expected = (flags & Decompress) ? source.original_size : count;
+        const int known = !(flags & Compress);
+        if (known && !EndsInRange(data_offset, expected)) {
+            count = 0;
+        } else if (PlatSeek(reader, source.data_offset)) {
             ok = TransferEntryData(reader, WriterFile, &count, flags);
             // An expansion must give the size its record states: a stream that yields more or
             // less is damaged, and its copy would carry a record that lies about it.
@@ -162,7 +193,7 @@ int CopyEntry(const char* name, TransferFlags request) {
         } else {
             count = 0;
         }
-        RunningOffset += count;
+        if (!CountWritten(count)) ok = 0;
         if (ok) {
             AppendRecord(name, CopyRecordFlags(flags, source.method, source.xor_key), count,
                          source.original_size, data_offset, source.marker_offset);
