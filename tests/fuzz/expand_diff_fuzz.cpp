@@ -36,20 +36,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mode == 0) {
         std::vector<Token> tokens;
         size_t at = 0;
-        while (at + 2 <= size) {
+        uint32_t expands_to = 0;
+        while (at + 2 <= size && expands_to < kMaxSize) {
             if (data[at] < 0x80) {
                 tokens.push_back(Literal(data[at + 1]));
+                expands_to += 1;
                 at += 2;
             } else if (at + 3 <= size) {
                 const int length = 3 + (data[at] & 0x3F) % 58;
                 tokens.push_back(Match(length, ((data[at + 1] << 8) | data[at + 2]) & 0xFFF));
+                expands_to += static_cast<uint32_t>(length);
                 at += 3;
             } else {
                 break;
             }
         }
         // A trailing byte shifts the stated size a little either way.
-        uint32_t stated = TokensSize(tokens);
+        uint32_t stated = expands_to;
         if (at < size) stated += static_cast<uint32_t>(static_cast<int8_t>(data[at]) / 16);
         stream = FrameBlocks(stated, EncodeTokens(tokens));
     } else if (mode == 1) {
