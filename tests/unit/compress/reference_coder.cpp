@@ -288,6 +288,29 @@ uint32_t TokensSize(const std::vector<Token>& tokens) {
     return size;
 }
 
+// The ring as the runs of one process leave it: positions 4,036 on and the copy area are not
+// set by a run and keep what the previous one left.
+static unsigned char process_ring[N + F - 1];
+
+void ReferenceProcessStart() {
+    memset(process_ring, 0, sizeof process_ring);
+}
+
+Bytes ReferenceEncodeInProcess(const Bytes& input) {
+    std::vector<Encoder> holder(1);
+    memcpy(holder[0].ring, process_ring, sizeof process_ring);
+    Bytes bits = holder[0].Run(input);
+    memcpy(process_ring, holder[0].ring, sizeof process_ring);
+    return bits;
+}
+
+void ReferenceDecodedInProcess(const Bytes& output) {
+    if (output.empty()) return;
+    memset(process_ring, ' ', N - F);
+    for (size_t k = 0; k < output.size(); ++k)
+        process_ring[(N - F + k) & (N - 1)] = output[k];
+}
+
 Bytes ReferenceEncode(const Bytes& input, std::vector<Token>* tokens, int* longest_code) {
     std::vector<Encoder> holder(1);  // too large for the stack of a test thread
     holder[0].tokens = tokens;

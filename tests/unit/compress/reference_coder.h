@@ -28,6 +28,14 @@ inline Token Match(int length, int distance) {
 Bytes ReferenceEncode(const Bytes& input, std::vector<Token>* tokens = nullptr,
                       int* longest_code = nullptr);
 
+// Runs of one process: the ring keeps, between runs, the positions that a run does not set.
+// ReferenceProcessStart: the state of a process's start (before its first run).
+// ReferenceEncodeInProcess: ReferenceEncode as the process's next run.
+// ReferenceDecodedInProcess: what an expansion giving `output` leaves in the ring.
+void ReferenceProcessStart();
+Bytes ReferenceEncodeInProcess(const Bytes& input);
+void ReferenceDecodedInProcess(const Bytes& output);
+
 // The bit stream of exactly these symbols, coded with a fresh model; the longest code length
 // to `longest_code`. TokensSize: the bytes they expand to.
 Bytes EncodeTokens(const std::vector<Token>& tokens, int* longest_code = nullptr);
