@@ -22,20 +22,13 @@ static uint32_t RunningOffset;  // bytes written since creation: the next entry'
 // The bits a request may carry into a transfer; the memory bits belong to the engine's callers.
 static constexpr TransferFlags kRequestBits = KeyByte | Compress | Decompress | Unscramble;
 
-// Offsets are 32-bit: an entry (or prefix) of `size` bytes from `offset` must end by 4 GiB - 1.
-static int EndsInRange(uint32_t offset, uint32_t size) {
-    return static_cast<uint64_t>(offset) + size <= 0xFFFFFFFFu;
-}
-
-// Counts the bytes a transfer put in the file. Past 4 GiB - 1 no later offset could be
-// recorded: that fails the entry, and the offset stops at the limit (the latch is set then).
+// Counts bytes written to the file. Offsets are 32-bit: what would end past 4 GiB - 1 leaves no
+// offset for what follows, so it fails (its bytes stay uncovered, the latch is set then) and
+// the offset stops at the limit.
 static int CountWritten(uint32_t count) {
-    if (EndsInRange(RunningOffset, count)) {
-        RunningOffset += count;
-        return 1;
-    }
-    RunningOffset = 0xFFFFFFFFu;
-    return 0;
+    const int fits = count <= 0xFFFFFFFFu - RunningOffset;
+    RunningOffset = fits ? RunningOffset + count : 0xFFFFFFFFu;
+    return fits;
 }
 
 // The slot of the first record added; it carries the count.
@@ -103,7 +96,8 @@ int CloseWriter(FileHandle file) {
 
 int WriteArchivePrefix(const uint8_t* bytes, uint32_t size) {
     if (StickyError.latched || WriterFile == kInvalidFile) return 0;
-    if (!EndsInRange(RunningOffset, size)) {
+    // A prefix that would end past 4 GiB - 1 is not written at all.
+    if (size > 0xFFFFFFFFu - RunningOffset) {
         LatchFailure();
         return 0;
     }
@@ -119,14 +113,8 @@ int AddEntryFromMemory(const uint8_t* buffer, uint32_t size, const char* name,
     if (StickyError.latched || WriterFile == kInvalidFile || RecordCount >= kMaxRecords) return 0;
     const uint32_t data_offset = RunningOffset;
     uint32_t count = size;
-    int ok = 0;
-    // Plain bytes that cannot fit are not written at all; a stream's size shows after it.
-    if ((flags & (Compress | Decompress)) || EndsInRange(data_offset, size)) {
-        ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
+    int ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
                                (flags & kRequestBits) | FromMemory);
-    } else {
-        count = 0;
-    }
     // Bytes of a failed transfer stay in the file uncovered; later offsets must count them.
     if (!CountWritten(count)) ok = 0;
     if (ok) {
@@ -180,12 +168,7 @@ int CopyEntry(const char* name, TransferFlags request) {
         const uint32_t data_offset = RunningOffset;
         const TransferFlags flags = CopyTransferFlags(request, source.method, source.xor_key);
         uint32_t count = source.stored_size;
-        // What a plain copy or an expansion gives is known before it starts.
-        const uint32_t expected = (flags & Decompress) ? source.original_size : count;
-        const int known = !(flags & Compress);
-        if (known && !EndsInRange(data_offset, expected)) {
-            count = 0;
-        } else if (PlatSeek(reader, source.data_offset)) {
+        if (PlatSeek(reader, source.data_offset)) {
             ok = TransferEntryData(reader, WriterFile, &count, flags);
             // An expansion must give the size its record states: a stream that yields more or
             // less is damaged, and its copy would carry a record that lies about it.

@@ -393,8 +393,9 @@ TEST_F(Writer, CopyKeepsMarkerAndOffsetsAddUp) {
 }
 
 // Offsets are 32-bit. A prefix of 4 GiB - 256 bytes (faked) leaves room for entries ending at
-// 4 GiB - 1; an entry or prefix that would end past it fails and latches, a plain one before
-// anything of it is written, and no record is added for it.
+// 4 GiB - 1; an entry or prefix that would end past it fails and latches (a prefix before it is
+// written; an entry's bytes stay uncovered, as after any failed transfer), and no record is
+// added for it.
 TEST_F(Writer, NothingEndsPastFourGiB) {
     const Bytes plain = PseudoRandomBytes(300, 8);
     const uint32_t kPrefix = 0xFFFFFF00u;
@@ -412,10 +413,10 @@ TEST_F(Writer, NothingEndsPastFourGiB) {
          {{"255 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 255, "A", 0); }, 1,
            255},
           {"1 byte", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 1, "B", 0); }, 0,
-           0}}},
+           1}}},
         {"stored, one byte too many",
          {{"256 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 256, "A", 0); }, 0,
-           0}}},
+           256}}},
         {"empty entry at the last offset",
          {{"255 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 255, "A", 0); }, 1,
            255},
@@ -426,9 +427,9 @@ TEST_F(Writer, NothingEndsPastFourGiB) {
            [](const Bytes& p) { return AddEntryFromMemory(p.data(), 300, "C", Compress); }, 0,
            UINT32_MAX}}},
         {"a copy of a stored entry",
-         {{"copy", [](const Bytes&) { return CopyEntry("SRC", 0); }, 0, 0}}},
+         {{"copy", [](const Bytes&) { return CopyEntry("SRC", 0); }, 0, 300}}},
         {"a copy that expands past the limit",
-         {{"expand", [](const Bytes&) { return CopyEntry("PACKED", Decompress); }, 0, 0}}},
+         {{"expand", [](const Bytes&) { return CopyEntry("PACKED", Decompress); }, 0, 300}}},
         {"a second prefix",
          {{"prefix", [](const Bytes& p) { return WriteArchivePrefix(p.data(), 256); }, 0, 0}}},
     };
