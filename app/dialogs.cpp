@@ -9,7 +9,7 @@
 
 int BuildPending = 1;  // cleared once, by the first start message of the progress dialog
 uint32_t TickCount;    // moved by the tick hook and by PumpOnTick itself
-int32_t BytesDone;     // grows over the whole build, never reset between entries
+uint32_t BytesDone;    // grows over the whole build, never reset between entries; saturates
 
 namespace {
 constexpr uint32_t kPumpEvery = 128;  // the tick hook pumps on every 128th call
@@ -103,7 +103,8 @@ intptr_t ProgressDialogProc(PlatWindow dialog, uint32_t message, uintptr_t, intp
 }
 
 void AdvanceProgress(uint32_t bytes_written) {
-    BytesDone += static_cast<int32_t>(bytes_written);
+    // A build of 4 GiB or more stops the count at its top instead of wrapping it to 0.
+    BytesDone = bytes_written > 0xFFFFFFFFu - BytesDone ? 0xFFFFFFFFu : BytesDone + bytes_written;
     if (!ProgressDialog) return;
     PlatSendMessage(PlatGetDlgItem(ProgressDialog, kProgressBarControl), kPbmSetPos,
                     static_cast<uintptr_t>(BytesDone / 1024), 0);

@@ -15,7 +15,7 @@ constexpr uint32_t kStartBuildMessage = 0x403;  // WM_USER + 3: the progress dia
 
 extern int BuildPending;    // the progress dialog has not started the build yet
 extern uint32_t TickCount;  // calls of the tick hook
-extern int32_t BytesDone;   // bytes reported to the byte-count hook
+extern uint32_t BytesDone;  // bytes reported to the byte-count hook, at most 4 GiB - 1
 
 // Dialog 1030 with the question and the two labels: 1 when it ended with the yes button.
 int AskConfirmation();

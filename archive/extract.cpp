@@ -67,8 +67,11 @@ int ReadEntryToMemory(const char* name, uint8_t* buffer, uint32_t capacity) {
         uint32_t count = capacity;
         if (record->method == kMethodStored && record->stored_size < capacity)
             count = record->stored_size;
+        const TransferFlags flags = ContentFlags(record);
         ok = TransferEntryData(ReaderHandle(), reinterpret_cast<intptr_t>(buffer), &count,
-                               ToMemory | ContentFlags(record));
+                               ToMemory | flags);
+        // As for a file: an expansion that gives other than the stated size is damaged.
+        if (ok && (flags & Decompress) && count != record->original_size) ok = 0;
     }
     if (!ok) LatchFailure();
     return ok;

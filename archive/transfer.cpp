@@ -13,9 +13,15 @@ static uint8_t ChunkBuffer[kChunkSize];  // 16,384 bytes: every chunk of every p
 
 // A compression into memory has no bound of its own: the caller sizes the sink.
 static constexpr uint32_t kUnboundedSink = 0xFFFFFFFFu;
+// The largest input a block stream can state as its original size (an expansion refuses more).
+static constexpr uint32_t kLargestStreamInput = 0x7FFFFFFFu;
 
 int TransferEntryData(intptr_t source, intptr_t sink, uint32_t* count, TransferFlags flags) {
     if (flags & (Compress | Decompress)) {
+        if (!(flags & Decompress) && *count > kLargestStreamInput) {
+            *count = 0;
+            return 0;
+        }
         const int from_file = (flags & FromMemory) ? 0 : 1;
         const uint32_t source_size = from_file ? 0 : *count;
         uint8_t* memory_sink = (flags & ToMemory) ? reinterpret_cast<uint8_t*>(sink) : nullptr;

@@ -22,6 +22,15 @@ static uint32_t RunningOffset;  // bytes written since creation: the next entry'
 // The bits a request may carry into a transfer; the memory bits belong to the engine's callers.
 static constexpr TransferFlags kRequestBits = KeyByte | Compress | Decompress | Unscramble;
 
+// Counts bytes written to the file. Offsets are 32-bit: what would end past 4 GiB - 1 leaves no
+// offset for what follows, so it fails (its bytes stay uncovered, the latch is set then) and
+// the offset stops at the limit.
+static int CountWritten(uint32_t count) {
+    const int fits = count <= 0xFFFFFFFFu - RunningOffset;
+    RunningOffset = fits ? RunningOffset + count : 0xFFFFFFFFu;
+    return fits;
+}
+
 // The slot of the first record added; it carries the count.
 static DirectoryRecord* FirstAdded() {
     return &Room[kMaxRecords - 1];
@@ -95,6 +104,11 @@ int CloseWriter(FileHandle file) {
 
 int WriteArchivePrefix(const uint8_t* bytes, uint32_t size) {
     if (StickyError.latched || WriterFile == kInvalidFile) return 0;
+    // A prefix that would end past 4 GiB - 1 is not written at all.
+    if (size > 0xFFFFFFFFu - RunningOffset) {
+        LatchFailure();
+        return 0;
+    }
     const uint32_t written = PlatWrite(WriterFile, bytes, size);
     RunningOffset += written;
     if (written == size) return 1;
@@ -107,10 +121,10 @@ int AddEntryFromMemory(const uint8_t* buffer, uint32_t size, const char* name,
     if (StickyError.latched || WriterFile == kInvalidFile || RecordCount >= kMaxRecords) return 0;
     const uint32_t data_offset = RunningOffset;
     uint32_t count = size;
-    const int ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
-                                     (flags & kRequestBits) | FromMemory);
+    int ok = TransferEntryData(reinterpret_cast<intptr_t>(buffer), WriterFile, &count,
+                               (flags & kRequestBits) | FromMemory);
     // Bytes of a failed transfer stay in the file uncovered; later offsets must count them.
-    RunningOffset += count;
+    if (!CountWritten(count)) ok = 0;
     if (ok) {
         AppendRecord(name, flags, count, size, data_offset, -1);
     } else {
@@ -170,7 +184,7 @@ int CopyEntry(const char* name, TransferFlags request) {
         } else {
             count = 0;
         }
-        RunningOffset += count;
+        if (!CountWritten(count)) ok = 0;
         if (ok) {
             AppendRecord(name, CopyRecordFlags(flags, source.method, source.xor_key), count,
                          source.original_size, data_offset, source.marker_offset);

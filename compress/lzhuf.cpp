@@ -27,6 +27,28 @@ constexpr int kSymbols = 256 - kThreshold + kMaxMatch;  // 314: literals, then l
 constexpr int kNodes = 2 * kSymbols - 1;                // 627
 constexpr int kRoot = kNodes - 1;                       // 626
 constexpr uint32_t kMaxWeight = 0x8000;
+constexpr uint32_t kPositionBits = 14;  // the longest distance code: 8 prefix bits and 6 more
+
+// The longest symbol code the model can give. Nodes stay ordered by weight, every leaf weighs
+// at least 1 and a leaf's sibling weighs at least as much as the nephews below it, so a leaf d
+// levels deep needs a root weight of at least the (d + 2)th Fibonacci number (F1 = F2 = 1). The
+// model is rebuilt when the root reaches kMaxWeight, so no tree it codes from weighs more.
+constexpr uint32_t LongestCodeFor(uint32_t max_root_weight) {
+    uint32_t depth = 0;
+    uint32_t a = 1;  // F(depth + 2)
+    uint32_t b = 2;  // F(depth + 3)
+    while (b <= max_root_weight) {
+        const uint32_t next = a + b;
+        a = b;
+        b = next;
+        ++depth;
+    }
+    return depth;
+}
+constexpr uint32_t kLongestCode = LongestCodeFor(kMaxWeight);  // 21
+static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
+static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
+              "a tree of 314 leaves is at most 313 deep");
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
 // the ring's copy area, and whatever they find there is cut off at the 60th byte.
 constexpr int kRingPad = 8;
@@ -225,9 +247,9 @@ static inline void PutCode(uint32_t n, uint32_t code) {
 }
 
 static inline void EncodeSymbol(int s) {
-    // A code is one bit per level from the leaf up. The tree keeps its nodes sorted by weight,
-    // so a leaf at depth d needs a root weight of at least the (d + 1)th Fibonacci number; with
-    // the root below 0x8000 no code is longer than 23 bits, and 32 bits hold any of them.
+    // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
+    // bits, and 32 bits hold any of them.
+    static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
     uint32_t code = 0;
     uint32_t n = 0;
     int node = parent[s + kNodes];
@@ -529,7 +551,13 @@ struct WideWindow {
     const uint8_t* counted;  // requests up to here have been counted for the tick hook
 };
 
-constexpr uint32_t kWideRefill = 40;  // enough for the longest code (21 bits) and a distance
+// A symbol takes at most kLongestCode + kPositionBits = 35 bits from the window, and after it
+// the window must still hold the 8 or more bits that the 16-bit window holds there (they tell
+// which byte requests were made early); a refill gives 56 to 63. The margin covers a model
+// change that deepened the tree by a few levels.
+constexpr uint32_t kWideRefill = 48;
+static_assert(kWideRefill >= kLongestCode + kPositionBits + 8, "a symbol can drain the window");
+static_assert(kWideRefill <= 56, "a refill must reach the threshold");
 
 static inline bool EnterWide(WideWindow* w) {
     if (get_count < 8 || StreamReadEnd - StreamReadPtr < 16) return false;

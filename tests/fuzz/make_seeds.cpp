@@ -154,7 +154,23 @@ int main(int argc, char** argv) {
         with_capacity.insert(with_capacity.begin(), 0x40);
         Write("fuzz_expand", "stream" + std::to_string(i), with_capacity);
         Write("fuzz_expand_file", "stream" + std::to_string(i), with_capacity);
+        // The differential target: mode 2 (a whole stream), the sink at the stated size.
+        Bytes whole = streams[i];
+        whole.insert(whole.begin(), {0x02, 0x00});
+        Write("fuzz_expand_diff", "stream" + std::to_string(i), whole);
     }
+    // Its symbol mode: literals, then matches of several lengths and distances.
+    Bytes symbols = {0x00, 0x00};
+    for (uint8_t c : plain)
+        symbols.insert(symbols.end(), {0x00, c});
+    for (int i = 0; i < 64; ++i)
+        symbols.insert(symbols.end(), {static_cast<uint8_t>(0x80 | i), static_cast<uint8_t>(i >> 2),
+                                       static_cast<uint8_t>(i * 37)});
+    Write("fuzz_expand_diff", "symbols", symbols);
+    // Its raw mode: 4 bytes of size, then bytes taken as coder output.
+    Bytes raw = {0x01, 0xC4, 0x00, 0x10, 0x00, 0x00};
+    raw.insert(raw.end(), big.begin(), big.begin() + 3000);
+    Write("fuzz_expand_diff", "raw", raw);
 
     // Archives: stored, scrambled, compressed, inline-sized, an alias, a series.
     Write("fuzz_archive", "stored", Archive({{"INFO", plain, 0, nullptr}}));

@@ -101,8 +101,29 @@ TEST_F(Dialogs, ProgressRangeAndPositions) {
     // Positions are not cut to 16 bits, and the count grows over the whole build.
     ProgressDialog = 0;
     AdvanceProgress(100 * 1024 * 1024);
-    EXPECT_EQ(BytesDone, 100 * 1024 * 1024);
+    EXPECT_EQ(BytesDone, 100u * 1024 * 1024);
     EXPECT_TRUE(HostEventsStartingWith("SendMessageA(0, 0x402").empty());
+    // Past 2 GiB the count goes on (no sign), and at 4 GiB it stops at its top.
+    struct Step {
+        uint32_t bytes;
+        uint32_t done;
+    } steps[] = {{0x7FFFFFFFu - 100 * 1024 * 1024, 0x7FFFFFFFu},
+                 {1, 0x80000000u},
+                 {0x7FFFFC00u, 0xFFFFFC00u},
+                 {0x400, 0xFFFFFFFFu},
+                 {0xFFFFFFFFu, 0xFFFFFFFFu}};
+    for (const Step& step : steps) {
+        HostClearEvents();
+        ProgressDialog = 1000;
+        AdvanceProgress(step.bytes);
+        EXPECT_EQ(BytesDone, step.done);
+        const auto sent = HostEventsStartingWith("SendMessageA(");
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_NE(sent[0].find("0x402, " + std::to_string(step.done / 1024) + ", 0)"),
+                  std::string::npos)
+            << sent[0];
+    }
+    ProgressDialog = 0;
     EXPECT_EQ(StreamProgressHooks.byte_count_hook, AdvanceProgress);
     EXPECT_EQ(StreamProgressHooks.tick_hook, PumpOnTick);
 }

@@ -20,6 +20,9 @@ class Extract : public ArchiveTest {
             {"PACKED", CompressedBytes(plain), kMethodCompressed, 0, 10000},
             {"TAG", BytesOf("0123456789abcdef"), kMethodInline},
             {"SHORT", BytesOf("hi"), kMethodInline},
+            // Streams whose record states another size than the stream does.
+            {"OVERSTATED", CompressedBytes(plain), kMethodCompressed, 0, 12000},
+            {"UNDERSTATED", CompressedBytes(plain), kMethodCompressed, 0, 5000},
         };
         Bytes archive = BuildTestArchive(BytesOf("any executable image"), entries);
         WriteWholeFile(dir.File("src.arc"), archive);
@@ -59,9 +62,18 @@ TEST_F(Extract, ToMemory) {
         int ok;
         uint32_t filled;  // bytes of the content expected at the front of the buffer
     } rows[] = {
-        {"PLAIN", 10000, 1, 10000},  {"PLAIN", 6148, 1, 6148},    {"SCRAMBLED", 6148, 1, 6148},
-        {"PACKED", 10000, 1, 10000}, {"PACKED", 12000, 1, 10000}, {"PACKED", 6148, 0, 0},
-        {"PACKED", 0, 0, 0},         {"TAG", 16, 0, 0},           {"MISSING", 100, 0, 0},
+        {"PLAIN", 10000, 1, 10000},
+        {"PLAIN", 6148, 1, 6148},
+        {"SCRAMBLED", 6148, 1, 6148},
+        {"PACKED", 10000, 1, 10000},
+        {"PACKED", 12000, 1, 10000},
+        {"PACKED", 6148, 0, 0},
+        {"PACKED", 0, 0, 0},
+        {"TAG", 16, 0, 0},
+        {"MISSING", 100, 0, 0},
+        // An expansion that does not give the record's size is damaged, even when it fits.
+        {"OVERSTATED", 12000, 0, 0},
+        {"UNDERSTATED", 12000, 0, 0},
     };
     for (const Row& row : rows) {
         // Poisoned, with a guard zone behind the capacity that must stay untouched.

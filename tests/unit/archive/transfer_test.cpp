@@ -183,3 +183,29 @@ TEST_F(Transfer, ExpansionIntoMemoryIsBoundedByTheCount) {
 }
 
 }  // namespace
+
+// Block 1 holds a size of at most 2 GiB - 1 (an expansion refuses more): a larger input is never
+// handed to the compressor, from a file or from memory, and nothing is written.
+TEST_F(Transfer, CompressionRefusesInputsPastTheStreamsSizeField) {
+    const Bytes small = PseudoRandomBytes(100, 5);
+    for (uint32_t size : {0x80000000u, 0xFFFFFFFFu}) {
+        for (TransferFlags source : {TransferFlags{0}, FromMemory}) {
+            const std::string tag = std::to_string(size) + (source ? " from memory" : " from file");
+            uint32_t count = size;
+            int ok = 1;
+            Bytes sink;
+            if (source == FromMemory) {
+                const FileHandle out = PlatCreateWrite(dir.File("out").c_str());
+                ok = TransferEntryData(reinterpret_cast<intptr_t>(small.data()), out, &count,
+                                       Compress | FromMemory);
+                PlatClose(out);
+                sink = ReadWholeFile(dir.File("out"));
+            } else {
+                sink = FileToFile(small, &count, Compress, &ok);
+            }
+            EXPECT_EQ(ok, 0) << tag;
+            EXPECT_EQ(count, 0u) << tag;
+            EXPECT_TRUE(sink.empty()) << tag << ": " << sink.size() << " bytes written";
+        }
+    }
+}

@@ -10,6 +10,7 @@
 #include "archive/writer.h"
 #include "platform/host/host.h"
 #include "tests/unit/archive/archive_helpers.h"
+#include "tests/unit/archive/fake_writes.h"
 
 namespace {
 
@@ -389,6 +390,82 @@ TEST_F(Writer, CopyKeepsMarkerAndOffsetsAddUp) {
     EXPECT_EQ(out[2].marker_offset, -1) << "marker at the size";
     EXPECT_EQ(out[1].marker_offset, 500);
     EXPECT_EQ(out[0].marker_offset, -1) << "marker 0";
+}
+
+// Offsets are 32-bit. A prefix of 4 GiB - 256 bytes (faked) leaves room for entries ending at
+// 4 GiB - 1; an entry or prefix that would end past it fails and latches (a prefix before it is
+// written; an entry's bytes stay uncovered, as after any failed transfer), and no record is
+// added for it.
+TEST_F(Writer, NothingEndsPastFourGiB) {
+    const Bytes plain = PseudoRandomBytes(300, 8);
+    const uint32_t kPrefix = 0xFFFFFF00u;
+    struct Step {
+        const char* what;
+        int (*run)(const Bytes& plain);
+        int ok;
+        uint32_t bytes;  // written by the step
+    };
+    struct Row {
+        const char* tag;
+        std::vector<Step> steps;
+    } rows[] = {
+        {"stored to the last byte, then one more",
+         {{"255 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 255, "A", 0); }, 1,
+           255},
+          {"1 byte", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 1, "B", 0); }, 0,
+           1}}},
+        {"stored, one byte too many",
+         {{"256 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 256, "A", 0); }, 0,
+           256}}},
+        {"empty entry at the last offset",
+         {{"255 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 255, "A", 0); }, 1,
+           255},
+          {"0 bytes", [](const Bytes& p) { return AddEntryFromMemory(p.data(), 0, "B", 0); }, 1,
+           0}}},
+        {"a compressed stream that comes out too long",
+         {{"300 bytes compressed",
+           [](const Bytes& p) { return AddEntryFromMemory(p.data(), 300, "C", Compress); }, 0,
+           UINT32_MAX}}},
+        {"a copy of a stored entry",
+         {{"copy", [](const Bytes&) { return CopyEntry("SRC", 0); }, 0, 300}}},
+        {"a copy that expands past the limit",
+         {{"expand", [](const Bytes&) { return CopyEntry("PACKED", Decompress); }, 0, 300}}},
+        {"a second prefix",
+         {{"prefix", [](const Bytes& p) { return WriteArchivePrefix(p.data(), 256); }, 0, 0}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetStickyErrorMode(1);
+        OpenSource({{"SRC", plain}, {"PACKED", CompressedBytes(plain), kMethodCompressed, 0, 300}});
+        Create();
+        FakeWrites = true;
+        const int prefixed = WriteArchivePrefix(plain.data(), kPrefix);  // the buffer is not read
+        FakeWrites = false;
+        ASSERT_EQ(prefixed, 1);
+        int records = 0;
+        uint64_t written = 0;
+        for (const Step& step : row.steps) {
+            const uint64_t before = ReadWholeFile(Out()).size();
+            EXPECT_EQ(step.run(plain), step.ok) << step.what;
+            const uint64_t after = ReadWholeFile(Out()).size();
+            if (step.bytes != UINT32_MAX) {
+                EXPECT_EQ(after - before, step.bytes) << step.what;
+            }
+            EXPECT_EQ(StickyError.latched, !step.ok) << step.what;
+            records += step.ok;
+            written = after;
+        }
+        Close();
+        const Bytes file = ReadWholeFile(Out());
+        EXPECT_EQ(file.size(), written + records * kRecordSize);
+        if (records > 0) {
+            const std::vector<RecordFields> tail = DirectoryTail(file, records);
+            EXPECT_EQ(tail.back().count_or_length, records);
+            EXPECT_EQ(tail.back().data_offset, kPrefix);
+        }
+        CloseArchive(ReaderHandle());
+    }
+    SetStickyErrorMode(0);
 }
 
 }  // namespace

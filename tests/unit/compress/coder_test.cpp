@@ -193,21 +193,58 @@ TEST_F(Coder, AgreesWithTheReference) {
     }
 }
 
-// A run starts where the previous one left the ring: bytes left over from a different input
-// may pick a different match near the end, but the expansion is always the input.
-TEST_F(Coder, RunsAfterOtherRuns) {
-    const Bytes first = Corpus(kText, 50000);
-    const Bytes second = Repeat("abcabcabd", 1000);
+// Runs of one process, as the installer's: expansions of other entries, then compressions, each
+// starting from the ring the previous run left (the trees are rebuilt, the ring's positions from
+// 4,036 on and its copy area are not). Leftover bytes can pick another match of the same usable
+// length near the end of a short input: every compression must give the reference's bytes for
+// the same history, and the expansion is always the input.
+TEST_F(Coder, RunsAfterOtherRunsGiveTheReferencesBytes) {
+    struct Step {
+        const char* what;
+        bool compress;  // else: expand the reference's stream of the input
+        Bytes input;
+    } steps[] = {
+        {"text", true, Corpus(kText, 50000)},
+        {"expanded abcabcabd", false, Repeat("abcabcabd", 1000)},
+        {"short text", true, BytesOf("Aurora\r\nAurora Borealis\r\nAurora")},
+        {"expanded zeros", false, Corpus(kZeros, 5000)},
+        {"repeats", true, Repeat("abcabcabd", 1000)},
+        {"expanded image", false, Corpus(kImage, 30000)},
+        {"short repeats", true, Repeat("xyz", 19)},
+        {"text again", true, Corpus(kText, 50000)},
+        {"a few bytes", true, BytesOf("abcab")},
+        // The ring's end now holds 'Y's: after the last "abc" they make the farther "abcY" the
+        // longer match, where a first run codes the nearer "abcX".
+        {"expanded Ys", false, Bytes(5000, 'Y')},
+        {"a tie decided by leftover bytes", true, BytesOf("abcYabcXabc")},
+    };
+    LzhufResetState();
+    ReferenceProcessStart();
     Bytes sink(200000);
-    for (const Bytes* input : {&first, &second, &first}) {
-        SetStreamIO(0, static_cast<uint32_t>(input->size()), sink.data(),
-                    static_cast<uint32_t>(sink.size()));
-        ASSERT_EQ(CompressStream(reinterpret_cast<intptr_t>(input->data()), kInvalidFile,
-                                 static_cast<int32_t>(input->size())),
-                  1);
-        const Bytes stream(sink.begin(), sink.begin() + StreamBytesWritten);
-        EXPECT_TRUE(ExpandInMemory(stream).out == *input);
+    int carried_state_mattered = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const Bytes& input = step.input;
+        Bytes stream = ReferenceStream(input);
+        if (step.compress) {
+            SetStreamIO(0, static_cast<uint32_t>(input.size()), sink.data(),
+                        static_cast<uint32_t>(sink.size()));
+            ASSERT_EQ(CompressStream(reinterpret_cast<intptr_t>(input.data()), kInvalidFile,
+                                     static_cast<int32_t>(input.size())),
+                      1);
+            const Bytes made(sink.begin(), sink.begin() + StreamBytesWritten);
+            const Bytes expected =
+                FrameBlocks(static_cast<uint32_t>(input.size()), ReferenceEncodeInProcess(input));
+            EXPECT_TRUE(made == expected);
+            carried_state_mattered += expected != stream;
+            stream = made;
+        }
+        const Expansion e = ExpandInMemory(stream);
+        EXPECT_TRUE(e.out == input);
+        ReferenceDecodedInProcess(e.out);
     }
+    // The history must have changed some choice, or this test shows nothing a first run does not.
+    EXPECT_GT(carried_state_mattered, 0);
 }
 
 // A few megabytes of every kind in one input.

@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include "compress/block_stream.h"
+#include "compress/lzhuf.h"
+
 namespace {
 
 const int N = 4096, F = 60, NIL = 4096, NCHAR = 314, T = 627, R = 626;
@@ -267,6 +270,47 @@ struct Encoder {
 
 }  // namespace
 
+Bytes EncodeTokens(const std::vector<Token>& tokens, int* longest_code) {
+    std::vector<Encoder> holder(1);
+    Encoder& coder = holder[0];
+    for (const Token& token : tokens) {
+        coder.Symbol(token.symbol);
+        if (token.symbol >= 256) coder.Distance(token.distance);
+    }
+    if (longest_code) *longest_code = coder.longest_code;
+    return coder.bits.out;
+}
+
+uint32_t TokensSize(const std::vector<Token>& tokens) {
+    uint32_t size = 0;
+    for (const Token& token : tokens)
+        size += token.symbol < 256 ? 1 : token.symbol - 253;
+    return size;
+}
+
+// The ring as the runs of one process leave it: positions 4,036 on and the copy area are not
+// set by a run and keep what the previous one left.
+static unsigned char process_ring[N + F - 1];
+
+void ReferenceProcessStart() {
+    memset(process_ring, 0, sizeof process_ring);
+}
+
+Bytes ReferenceEncodeInProcess(const Bytes& input) {
+    std::vector<Encoder> holder(1);
+    memcpy(holder[0].ring, process_ring, sizeof process_ring);
+    Bytes bits = holder[0].Run(input);
+    memcpy(process_ring, holder[0].ring, sizeof process_ring);
+    return bits;
+}
+
+void ReferenceDecodedInProcess(const Bytes& output) {
+    if (output.empty()) return;
+    memset(process_ring, ' ', N - F);
+    for (size_t k = 0; k < output.size(); ++k)
+        process_ring[(N - F + k) & (N - 1)] = output[k];
+}
+
 Bytes ReferenceEncode(const Bytes& input, std::vector<Token>* tokens, int* longest_code) {
     std::vector<Encoder> holder(1);  // too large for the stack of a test thread
     holder[0].tokens = tokens;
@@ -275,20 +319,19 @@ Bytes ReferenceEncode(const Bytes& input, std::vector<Token>* tokens, int* longe
     return bits;
 }
 
-Bytes ReferenceDecode(const Bytes& bits, uint32_t size, size_t fail_at) {
+namespace {
+
+// The decoder, one bit at a time through a 16-bit window topped up a byte at a time before every
+// read. `get` gives the next byte of the bit stream (0 past its end), `put` takes each output
+// byte, and `more` says whether another symbol is decoded.
+template <typename Get, typename Put, typename More>
+void DecodeSymbols(Get get, Put put, More more) {
     std::vector<Model> holder(1);
     Model& model = holder[0];
-    // The 16-bit window, topped up a byte at a time before every read.
     unsigned window = 0, held = 0;
-    size_t requested = 0;
-    bool failed = false;
     auto fill = [&]() {
         while (held <= 8) {
-            int b = 0;
-            if (requested == fail_at) failed = true;
-            if (!failed && requested < bits.size()) b = bits[requested];
-            ++requested;
-            window = (window | (b << (8 - held))) & 0xFFFF;
+            window = (window | (get() << (8 - held))) & 0xFFFF;
             held += 8;
         }
     };
@@ -314,18 +357,19 @@ Bytes ReferenceDecode(const Bytes& bits, uint32_t size, size_t fail_at) {
         }
         code += 1 << (8 - DistanceBits(u));
     }
-    unsigned char ring[N];
-    memset(ring, ' ', sizeof ring);
+    // Positions from 4,036 on are not set by a run: before the first run of a process they hold
+    // zeros.
+    unsigned char ring[N] = {};
+    memset(ring, ' ', N - F);
     int r = N - F;
-    Bytes out;
-    while (out.size() < size && !failed) {
+    while (more()) {
         int c = model.child[R];
         while (c < T)
             c = model.child[c + bit()];
         c -= T;
         model.Update(c);
         if (c < 256) {
-            out.push_back(static_cast<uint8_t>(c));
+            put(static_cast<uint8_t>(c));
             ring[r] = static_cast<unsigned char>(c);
             r = (r + 1) & (N - 1);
             continue;
@@ -337,12 +381,44 @@ Bytes ReferenceDecode(const Bytes& bits, uint32_t size, size_t fail_at) {
         const int start = (r - ((upper << 6) | (i & 0x3F)) - 1) & (N - 1);
         for (int k = 0; k < c - 253; ++k) {
             unsigned char b = ring[(start + k) & (N - 1)];
-            out.push_back(b);
+            put(b);
             ring[r] = b;
             r = (r + 1) & (N - 1);
         }
     }
+}
+
+}  // namespace
+
+Bytes ReferenceDecode(const Bytes& bits, uint32_t size, size_t fail_at) {
+    size_t requested = 0;
+    bool failed = false;
+    Bytes out;
+    DecodeSymbols(
+        [&]() {
+            int b = 0;
+            if (requested == fail_at) failed = true;
+            if (!failed && requested < bits.size()) b = bits[requested];
+            ++requested;
+            return b;
+        },
+        [&](uint8_t b) { out.push_back(b); }, [&]() { return out.size() < size && !failed; });
     return out;
+}
+
+void ReferenceDecodeInStream() {
+    target_size = static_cast<uint32_t>(ReadOriginalSize());
+    uint32_t count = 0;
+    DecodeSymbols(
+        []() {
+            const int b = BlockGetByte();
+            return b < 0 ? 0 : b;
+        },
+        [&](uint8_t b) {
+            BlockPutByte(b);
+            ++count;
+        },
+        [&]() { return count < target_size; });
 }
 
 static void AppendBlock(Bytes* out, const uint8_t* payload, size_t count) {

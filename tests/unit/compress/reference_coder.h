@@ -28,10 +28,28 @@ inline Token Match(int length, int distance) {
 Bytes ReferenceEncode(const Bytes& input, std::vector<Token>* tokens = nullptr,
                       int* longest_code = nullptr);
 
+// Runs of one process: the ring keeps, between runs, the positions that a run does not set.
+// ReferenceProcessStart: the state of a process's start (before its first run).
+// ReferenceEncodeInProcess: ReferenceEncode as the process's next run.
+// ReferenceDecodedInProcess: what an expansion giving `output` leaves in the ring.
+void ReferenceProcessStart();
+Bytes ReferenceEncodeInProcess(const Bytes& input);
+void ReferenceDecodedInProcess(const Bytes& output);
+
+// The bit stream of exactly these symbols, coded with a fresh model; the longest code length
+// to `longest_code`. TokensSize: the bytes they expand to.
+Bytes EncodeTokens(const std::vector<Token>& tokens, int* longest_code = nullptr);
+uint32_t TokensSize(const std::vector<Token>& tokens);
+
 // Decodes `size` bytes from `bits`; bits past the end read as zeros. With `fail_at`, the request
 // for byte `fail_at` of `bits` fails the stream: it and every later byte read as 0 and decoding
 // stops after the symbol in progress, as when that byte's block fails its check.
 Bytes ReferenceDecode(const Bytes& bits, uint32_t size, size_t fail_at = SIZE_MAX);
+
+// The plain decoder in the block stream's place of the installer's: it reads the size and
+// every byte through the stream's byte interface and stops when target_size is reached or
+// cleared, so the stream's checks and progress hooks see its byte requests and output.
+void ReferenceDecodeInStream();
 
 // The block stream around a coder output: block 1 with `original_size`, full blocks, the final
 // block (possibly empty).
