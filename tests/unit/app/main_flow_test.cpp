@@ -225,6 +225,10 @@ TEST_F(DocumentTest, HeldOpenIsRemovedAtRestart) {
     HostHoldFile(TempDoc("readme.txt"));
     InstallDocument("readme.txt");
     EXPECT_EQ(Run(), 0);
+    // The associated program of a bare name comes from the system folder, never another.
+    EXPECT_EQ(HostStartedCommands(),
+              std::vector<std::string>{
+                  "C:\\WINDOWS\\system32\\notepad.exe C:\\WINDOWS\\TEMP\\readme.txt"});
     ASSERT_EQ(HostScheduledMoves().size(), 1u);
     EXPECT_EQ(HostScheduledMoves()[0], "C:\\WINDOWS\\TEMP\\readme.txt -> NUL");
 }
