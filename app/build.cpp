@@ -189,8 +189,9 @@ int IsSafeScreenSaverName(const char* file_name) {
     // refused, not only what the extension makes of them.
     char stem[kMaxNameLength + 1];
     size_t length = strlen(file_name);
-    if (length <= 4 || length - 4 > kMaxNameLength || strcmp(file_name + length - 4, ".scr") != 0)
-        return 1;
+    if (length <= 4 || strcmp(file_name + length - 4, ".scr") != 0) return 1;
+    // Longer than the settings ever make it: not a name of this installer.
+    if (length - 4 > kMaxNameLength) return 0;
     memcpy(stem, file_name, length - 4);
     stem[length - 4] = '\0';
     return IsSafeFileName(stem);

@@ -1,5 +1,5 @@
 # The fuzz targets and the dictionary of each; sourced by smoke.sh and long.sh.
-FUZZ_TARGETS="fuzz_expand fuzz_expand_file fuzz_archive fuzz_settings fuzz_wininit fuzz_command fuzz_manifest"
+FUZZ_TARGETS="fuzz_expand fuzz_expand_file fuzz_archive fuzz_settings fuzz_wininit fuzz_command fuzz_manifest fuzz_file_name"
 fuzz_dict() {  # fuzz_dict TARGET: the dictionary file of TARGET
   case $1 in
     fuzz_expand | fuzz_expand_file) echo stream.dict ;;
@@ -8,5 +8,6 @@ fuzz_dict() {  # fuzz_dict TARGET: the dictionary file of TARGET
     fuzz_wininit) echo wininit.dict ;;
     fuzz_command) echo command.dict ;;
     fuzz_manifest) echo manifest.dict ;;
+    fuzz_file_name) echo file_name.dict ;;
   esac
 }

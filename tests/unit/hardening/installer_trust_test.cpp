@@ -4,6 +4,7 @@
 // the paths made from it.
 #include <filesystem>
 
+#include "app/build.h"
 #include "app/main_flow.h"
 #include "app/report.h"
 #include "app/settings.h"
@@ -102,6 +103,26 @@ TEST_F(InstallerTrust, OnlyAPlainScreenSaverNameIsInstalled) {
         EXPECT_EQ(Boxes(), std::vector<std::string>{"Done."});
         EXPECT_TRUE(fs::exists(WindowsFile(std::string(name) + ".scr")));
     }
+}
+
+TEST(ScreenSaverName, TheNameAndItsStemAreBothSafe) {
+    const std::string long_stem(kMaxNameLength, 'a');
+    struct Row {
+        std::string file_name;
+        int safe;
+    } rows[] = {
+        {"Aurora.scr", 1},
+        {".scr", 1},  // an empty INFO name
+        {"evil .scr", 0},
+        {"NUL.scr", 0},
+        {"evil..scr", 0},
+        {long_stem + ".scr", 1},
+        // Longer than the settings make a name, with a trailing space far from the start.
+        {long_stem + " .scr", 0},
+        {long_stem + "a.scr", 0},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(IsSafeScreenSaverName(row.file_name.c_str()), row.safe) << row.file_name;
 }
 
 // Set by the hook that runs while the question shows: what another program managed then.
