@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer holds its own file from its start to its end so that no one can write, rename or
-# replace it: while the question shows, another program tries to rename the installer away and
-# to move another installer (with another screen saver program) over its name. Both attempts
-# fail, and the screen saver installed after Yes is the one the user was asked about.
+# replace it: while the question shows, another program tries to write another installer's
+# payload over its own, to rename the installer away, and to move the other installer (with
+# another screen saver program) over its name. Every attempt fails, and the screen saver
+# installed after Yes is the one the user was asked about.
 #
 # usage: swap_installer.sh <win64 build folder> <output folder> <sspack> [rename tool]
 set -u
@@ -56,7 +57,7 @@ e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
 e2e_answer "$window" Return 20
 e2e_wait_exit 60
 [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
-[ "$result" = "rename=0 replace=0" ] || fail "the installer's file could be swapped: $result"
+[ "$result" = "write=0 rename=0 replace=0" ] || fail "the installer's file could be changed: $result"
 [ "$(sha256sum <"$work/pack/Aurora-setup.exe")" = "$approved" ] || fail "the installer changed"
 [ "$(e2e_box_texts | tail -n 1)" = "Aurora is now your screen saver." ] ||
     fail "the last box says \"$(e2e_box_texts | tail -n 1)\""
