@@ -35,22 +35,32 @@ done
 say "control: bare WinExec names start the planted programs ($(tr -d '\r' <"$log" | cut -f1 | paste -sd '|'))"
 rm -f "$log"
 
-# Follow-up 1: the display settings through Rundll32.
-e2e_build_installer Display-setup.exe <<EOF2
+# Builds installer $1 with follow-up $2 (and manifest line $3 after the files), runs it to its
+# end, and fails when the planted program $4 ran.
+install_without_planted() {
+    local installer=$1 follow_up=$2 extra=$3 planted=$4
+    e2e_build_installer "$installer" <<EOF2
 [Installer]
 Name=Aurora
-FollowUp=display-settings
+FollowUp=$follow_up
 [Texts]
 Failure=Aurora could not be installed.
 $(e2e_files_section)
+$extra
 EOF2
-e2e_run "$work/pack/Display-setup.exe"
-e2e_wait_exit 60
-[ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
-[ -f "$(windows_dir)/Aurora.scr" ] || fail "Aurora.scr was not installed"
-sleep 2
-[ ! -e "$log" ] || fail "the planted Rundll32.exe ran: $(tr -d '\r' <"$log" | cut -f1)"
-say "follow-up 1 started no planted Rundll32.exe"
+    rm -f "$(windows_dir)/Aurora.scr"
+    e2e_run "$work/pack/$installer"
+    e2e_wait_exit 60
+    [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
+    [ -z "$(e2e_box_texts)" ] || fail "a message box was shown: $(e2e_box_texts | paste -sd '|')"
+    [ -f "$(windows_dir)/Aurora.scr" ] || fail "Aurora.scr was not installed"
+    sleep 2
+    [ ! -e "$log" ] || fail "the planted $planted ran: $(tr -d '\r' <"$log" | cut -f1)"
+    say "follow-up $follow_up started no planted $planted"
+}
+
+# Follow-up 1: the display settings through Rundll32.
+install_without_planted Display-setup.exe display-settings "" Rundll32.exe
 
 # Follow-up 3: a document whose type opens with "notepad.exe %1".
 WINEDEBUG=-all "$wine" reg add 'HKCR\.ssdoc' /ve /d SsTest.Notes /f >/dev/null 2>&1 ||
@@ -58,19 +68,5 @@ WINEDEBUG=-all "$wine" reg add 'HKCR\.ssdoc' /ve /d SsTest.Notes /f >/dev/null 2
 WINEDEBUG=-all "$wine" reg add 'HKCR\SsTest.Notes\shell\Open\Command' /ve /d 'notepad.exe %1' \
     /f >/dev/null 2>&1 || fail "reg add failed"
 printf 'Aurora notes\r\n' >"$work/pack/notes.ssdoc"
-e2e_build_installer Document-setup.exe <<EOF2
-[Installer]
-Name=Aurora
-FollowUp=open-document
-[Texts]
-Failure=Aurora could not be installed.
-$(e2e_files_section)
-Document=notes.ssdoc
-EOF2
-e2e_run "$work/pack/Document-setup.exe"
-e2e_wait_exit 60
-[ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
-[ -z "$(e2e_box_texts)" ] || fail "a message box was shown: $(e2e_box_texts | paste -sd '|')"
-sleep 1
-[ ! -e "$log" ] || fail "the planted notepad.exe ran: $(tr -d '\r' <"$log" | cut -f1)"
+install_without_planted Document-setup.exe open-document Document=notes.ssdoc notepad.exe
 say "PASS: neither planted program ran; the installer's programs came from the system folder"

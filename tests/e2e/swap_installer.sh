@@ -48,8 +48,8 @@ e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
 box=$window
 [ "$(e2e_box_texts | head -n 1)" = "Install the Aurora screen saver?" ] ||
     fail "the first box says \"$(e2e_box_texts | head -n 1)\""
-own=$(WINEDEBUG=-all winepath -w "$work/pack/Aurora-setup.exe" 2>/dev/null)
-other=$(WINEDEBUG=-all winepath -w "$work/Other-setup.exe" 2>/dev/null)
+own=$(e2e_windows_path "$work/pack/Aurora-setup.exe")
+other=$(e2e_windows_path "$work/Other-setup.exe")
 result=$(WINEDEBUG=-all "$wine" "$work/swap_file.exe" "$own" "$other" 2>/dev/null | tr -d '\r')
 say "while the question shows: $result"
 e2e_answer "$box" Return 20
