@@ -11,17 +11,20 @@ int main(int argc, char** argv) {
     HANDLE own, other;
     if (argc != 3 || lstrlenA(argv[1]) >= MAX_PATH) return 2;
     wsprintfA(moved, "%s.old", argv[1]);
-    own = CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      NULL, OPEN_EXISTING, 0, NULL);
+    own =
+        CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    NULL, OPEN_EXISTING, 0, NULL);
     other = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (own != INVALID_HANDLE_VALUE && other != INVALID_HANDLE_VALUE) {
         static char tail[65536];
         DWORD size = GetFileSize(other, NULL), own_size = GetFileSize(own, NULL), got = 0, put = 0;
         DWORD n = size < sizeof tail ? size : sizeof tail;
         /* The other payload's directory and last entries, over this one's. */
-        if (n <= own_size && SetFilePointer(other, (LONG)(size - n), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+        if (n <= own_size &&
+            SetFilePointer(other, (LONG)(size - n), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
             ReadFile(other, tail, n, &got, NULL) && got == n &&
-            SetFilePointer(own, (LONG)(own_size - n), NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+            SetFilePointer(own, (LONG)(own_size - n), NULL, FILE_BEGIN) !=
+                INVALID_SET_FILE_POINTER &&
             WriteFile(own, tail, n, &put, NULL) && put == n)
             written = 1;
     }
