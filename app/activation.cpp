@@ -27,12 +27,6 @@ int IsNameCharacter(signed char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-// Appends `text` to the path buffer, cut at its end.
-void AppendPath(const char* text) {
-    size_t used = strlen(WindowsPath);
-    CopyBounded(WindowsPath + used, static_cast<uint32_t>(kPathSize - used), text, kPathSize);
-}
-
 }  // namespace
 
 char* WindowsDirPath(const char* name) {
@@ -40,8 +34,15 @@ char* WindowsDirPath(const char* name) {
     // A directory that does not fit leaves the buffer undefined; it is treated like a failure.
     if (length == 0 || length >= kPathSize) strcpy(WindowsPath, kFallbackDir);
     size_t used = strlen(WindowsPath);
-    if (used == 0 || WindowsPath[used - 1] != '\\') AppendPath("\\");
-    AppendPath(name);
+    const int slash = used == 0 || WindowsPath[used - 1] != '\\';
+    size_t name_length = strlen(name);
+    // A path that does not fit is refused whole: cut, it would name another file.
+    if (used + slash + name_length >= kPathSize) {
+        WindowsPath[0] = '\0';
+        return nullptr;
+    }
+    if (slash) WindowsPath[used++] = '\\';
+    memcpy(WindowsPath + used, name, name_length + 1);
     return WindowsPath;
 }
 
@@ -63,8 +64,10 @@ int IsPlainShortName(const char* name) {
 char* ShortFormPath(const char* name) {
     if (IsPlainShortName(name)) return WindowsDirPath(name);
     char alternate[kAlternateNameSize];
-    PlatFind find = PlatFindFirstFile(WindowsDirPath(name), alternate);
-    if (find == kInvalidFind) return WindowsPath;
+    char* path = WindowsDirPath(name);
+    if (!path) return nullptr;
+    PlatFind find = PlatFindFirstFile(path, alternate);
+    if (find == kInvalidFind) return path;
     PlatFindClose(find);
     if (alternate[0] == '\0') return WindowsDirPath(name);
     return WindowsDirPath(alternate);
@@ -72,6 +75,7 @@ char* ShortFormPath(const char* name) {
 
 const uint16_t* WidenForProfile(const char* path, uint32_t code_page) {
     memset(WidePath, 0, sizeof WidePath);
+    if (strlen(path) >= kWidePathSize) return nullptr;
     for (uint32_t i = 0; i + 1 < kWidePathSize && path[i] != '\0'; ++i) {
         uint8_t b = static_cast<uint8_t>(path[i]);
         WidePath[i] = (code_page != 0 && b == kBrokenBar) ? kBrokenBarWide : b;
@@ -81,9 +85,12 @@ const uint16_t* WidenForProfile(const char* path, uint32_t code_page) {
 
 void ActivateScreenSaver() {
     const char* path = ShortFormPath(Settings.ScreenSaverFileName);
+    // A path that does not fit is not stored cut; the switch is left alone with it.
+    if (!path) return;
     if (PlatVersionPlatformId() == kVerPlatformWin32Nt) {
-        PlatWriteProfileStringW(kBootW, kScrnsaveW, WidenForProfile(path, InfoWord(kInfoCodePage)),
-                                kSystemIniW);
+        const uint16_t* wide = WidenForProfile(path, InfoWord(kInfoCodePage));
+        if (!wide) return;
+        PlatWriteProfileStringW(kBootW, kScrnsaveW, wide, kSystemIniW);
     } else {
         PlatWriteProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini");
     }
@@ -98,9 +105,17 @@ void FormDisplayName(char* out) {
     snprintf(out, kDisplayNameSize, "Screensaver (%.*s)", stem, file);
 }
 
-void FormUninstallCommand(char* out) {
+int FormUninstallCommand(char* out) {
+    out[0] = '\0';
+    const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
+    if (!path) return 0;
     // Quoted: a path with a space would otherwise be run as its first word.
-    snprintf(out, kUninstallCommandSize, "\"%s\" /U", WindowsDirPath(Settings.ScreenSaverFileName));
+    int length = snprintf(out, kUninstallCommandSize, "\"%s\" /U", path);
+    if (length < 0 || static_cast<uint32_t>(length) >= kUninstallCommandSize) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
 }
 
 int SetUninstallValue(const char* key_path, const char* value_name, const char* text) {
@@ -118,7 +133,9 @@ int RegisterUninstall() {
     char command[kUninstallCommandSize];
     snprintf(key_path, sizeof key_path, kUninstallKeyFormat, Settings.ScreenSaverFileName);
     FormDisplayName(display_name);
-    FormUninstallCommand(command);
+    // An entry whose command does not fit is not written at all: a cut command would run
+    // another file, or the saver without its " /U".
+    if (!FormUninstallCommand(command)) return 0;
     SetUninstallValue(key_path, "DisplayName", display_name);
     return SetUninstallValue(key_path, "UninstallString", command);
 }

@@ -13,8 +13,8 @@ constexpr uint32_t kUninstallCommandSize = 256;
 extern const char kUninstallKeyFormat[];  // "SOFTWARE\...\UnInstall\%s"
 
 // The Windows directory ("c:\win95" when it cannot be had), a backslash unless it ends in one,
-// and `name`, in the one shared 260-byte path buffer; the next call overwrites it. A result
-// longer than 259 characters is cut at the buffer.
+// and `name`, in the one shared 260-byte path buffer; the next call overwrites it. Null (and the
+// buffer empty) when the result would be longer than 259 characters.
 char* WindowsDirPath(const char* name);
 
 // Makes ScreenSaverFileName the current screen saver: its path (ShortFormPath) into system.ini,
@@ -24,7 +24,7 @@ void ActivateScreenSaver();
 
 // The path under which the system is told about `name`: its Windows-directory path when it is a
 // plain 8.3 name, else the path of its 8.3 alternate name, or the long path when the file
-// system gives none. In the shared path buffer.
+// system gives none. In the shared path buffer; null when the long path does not fit it.
 char* ShortFormPath(const char* name);
 
 // 1 when `name` is a plain 8.3 name by the signed-byte scan: at most 8 name characters (letters,
@@ -33,11 +33,13 @@ char* ShortFormPath(const char* name);
 int IsPlainShortName(const char* name);
 
 // `path` widened byte by byte into the 256-unit wide buffer: 0xA6 becomes U+258C when
-// `code_page` is non-zero, every other byte its own value. Cut at 255 units.
+// `code_page` is non-zero, every other byte its own value. Null for a path of more than 255
+// bytes, which does not fit.
 const uint16_t* WidenForProfile(const char* path, uint32_t code_page);
 
 // Writes "DisplayName" ("Screensaver (<name>)") and "UninstallString" ("\"<long path>\" /U") of
 // the uninstall key named after ScreenSaverFileName; returns the result of the second write.
+// Writes nothing and returns 0 when the uninstall command does not fit its buffer.
 int RegisterUninstall();
 
 // Creates or opens `key_path` under HKEY_LOCAL_MACHINE, stores `text` as REG_SZ with its length
@@ -45,6 +47,7 @@ int RegisterUninstall();
 int SetUninstallValue(const char* key_path, const char* value_name, const char* text);
 
 // The display name and uninstall command RegisterUninstall writes, formed into the caller's
-// buffers (of kDisplayNameSize and kUninstallCommandSize bytes).
+// buffers (of kDisplayNameSize and kUninstallCommandSize bytes). FormUninstallCommand gives 0
+// and an empty text when the path or the command does not fit.
 void FormDisplayName(char* out);
-void FormUninstallCommand(char* out);
+int FormUninstallCommand(char* out);

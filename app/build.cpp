@@ -9,6 +9,7 @@
 #include "app/activation.h"
 #include "app/report.h"
 #include "app/settings.h"
+#include "app/startup.h"
 #include "archive/extract.h"
 #include "archive/file_name.h"
 #include "archive/reader.h"
@@ -77,6 +78,11 @@ void PrepareDocument() {
 // Step 5 and the retry of step 6: the screen saver file, replacing an earlier one. A running
 // "Display Properties" may hold the old file a little longer; only then is it tried again.
 FileHandle CreateScreenSaverFile(PlatWindow display_properties) {
+    // A path too long for its buffer fails here, before anything is created under a cut name.
+    if (!WindowsDirPath(Settings.ScreenSaverFileName)) {
+        LatchFailure();
+        return kInvalidFile;
+    }
     FileHandle output = CreateArchive(WindowsDirPath(Settings.ScreenSaverFileName));
     if (StickyError.latched && display_properties) {
         PlatSleep(kBeforeRetryMs);
@@ -116,7 +122,8 @@ void WriteAndInstall() {
     CloseArchive(output);
     if (StickyError.latched) {
         // The earlier file of this name was replaced already; it is not restored.
-        PlatDeleteFile(WindowsDirPath(Settings.ScreenSaverFileName));
+        const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
+        if (path && output != kInvalidFile) PlatDeleteFile(path);
         return;
     }
     if (InfoWord(kInfoKeepCurrentSaver) == 0) ActivateScreenSaver();
@@ -176,8 +183,25 @@ const char* DocumentFileName() {
     return name;
 }
 
+int IsSafeScreenSaverName(const char* file_name) {
+    if (!IsSafeFileName(file_name)) return 0;
+    // The name before ".scr" must be a safe name of its own: "NUL", "evil." and "evil " are
+    // refused, not only what the extension makes of them.
+    char stem[kMaxNameLength + 1];
+    size_t length = strlen(file_name);
+    if (length <= 4 || strcmp(file_name + length - 4, ".scr") != 0) return 1;
+    // Longer than the settings ever make it: not a name of this installer.
+    if (length - 4 > kMaxNameLength) return 0;
+    memcpy(stem, file_name, length - 4);
+    stem[length - 4] = '\0';
+    return IsSafeFileName(stem);
+}
+
 int BuildScreenSaver() {
     SetStickyErrorMode(1);
+    // A name from INFO that is not a plain file name (a path, a device) fails the build before
+    // anything is written; so does a run whose own file could not be held against replacement.
+    if (!IsSafeScreenSaverName(Settings.ScreenSaverFileName) || OwnFileHoldFailed) LatchFailure();
     FileHandle input = OpenArchive(nullptr);
     if (input == kInvalidFile && ArchiveOpenStage == 3) {
         ReportOnce(kDamagedInstallerText);

@@ -43,5 +43,10 @@ void CopyNumberedSeries(const char* base);
 // extension), and short enough to fit DocumentTempPath. Null otherwise.
 const char* DocumentFileName();
 
+// 1 when the screen saver's file name (from INFO: the name and ".scr") and the name before its
+// ".scr" are both safe file names (IsSafeFileName): a plain name inside the Windows directory,
+// never a path, a stream or a device.
+int IsSafeScreenSaverName(const char* file_name);
+
 // DocumentTempPath back to empty (program start; tests).
 void ResetBuild();

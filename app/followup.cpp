@@ -32,7 +32,79 @@ int Append(char* out, uint32_t size, uint32_t* at, const char* text, uint32_t le
     return 1;
 }
 
+// A program path that names its folder from a root: "X:\", "X:/" or a "\\server" share.
+int IsFullPath(const char* program) {
+    char c = FoldCase(program[0]);
+    if (c >= 'a' && c <= 'z' && program[1] == ':') return program[2] == '\\' || program[2] == '/';
+    return (program[0] == '\\' || program[0] == '/') && (program[1] == '\\' || program[1] == '/');
+}
+
+// `folder`, a backslash and the program (of `length` characters) into `out`; 0 when it does not
+// fit.
+int JoinProgram(char* out, uint32_t size, const char* folder, const char* program,
+                uint32_t length) {
+    uint32_t at = 0;
+    out[0] = '\0';
+    uint32_t folder_length = static_cast<uint32_t>(strlen(folder));
+    return Append(out, size, &at, folder, folder_length) &&
+           (folder_length > 0 && folder[folder_length - 1] == '\\'
+                ? 1
+                : Append(out, size, &at, "\\", 1)) &&
+           Append(out, size, &at, program, length);
+}
+
+// 1 when `folder` holds the program as WinExec would find it there: its name as given, or with
+// ".exe" when the name has no extension.
+int FolderHoldsProgram(const char* folder, const char* program, uint32_t length) {
+    char path[kPathSize + 4];
+    if (!JoinProgram(path, kPathSize, folder, program, length)) return 0;
+    const char* name = strrchr(path, '\\') + 1;
+    if (!strchr(name, '.')) strcat(path, ".exe");
+    return PlatIsFile(path);
+}
+
 }  // namespace
+
+int QualifyCommand(char* out, uint32_t size, const char* command) {
+    if (size == 0) return 0;
+    out[0] = '\0';
+    const int quoted = command[0] == '"';
+    const char* program = command + quoted;
+    // A quoted program ends at the closing quote (or the line's end); a bare one at a blank.
+    uint32_t length =
+        static_cast<uint32_t>(quoted ? strcspn(program, "\"") : strcspn(program, " \t"));
+    if (length == 0) return 0;
+    uint32_t at = 0;
+    if (IsFullPath(program))
+        return Append(out, size, &at, command, static_cast<uint32_t>(strlen(command)));
+
+    char system_dir[kPathSize];
+    char windows_dir[kPathSize];
+    uint32_t got = PlatSystemDirectory(system_dir, sizeof system_dir);
+    if (got == 0 || got >= sizeof system_dir) return 0;
+    const char* folder = system_dir;
+    if (!FolderHoldsProgram(system_dir, program, length)) {
+        got = PlatWindowsDirectory(windows_dir, sizeof windows_dir);
+        if (got != 0 && got < sizeof windows_dir &&
+            FolderHoldsProgram(windows_dir, program, length))
+            folder = windows_dir;
+    }
+    char full[kPathSize];
+    if (!JoinProgram(full, sizeof full, folder, program, length)) return 0;
+    // An unquoted program stays unquoted unless the folder brings a blank into it.
+    const int quote = quoted || strchr(full, ' ') != nullptr;
+    const char* rest = program + length + (quoted && program[length] == '"');
+    return (!quote || Append(out, size, &at, "\"", 1)) &&
+           Append(out, size, &at, full, static_cast<uint32_t>(strlen(full))) &&
+           (!quote || Append(out, size, &at, "\"", 1)) &&
+           Append(out, size, &at, rest, static_cast<uint32_t>(strlen(rest)));
+}
+
+uint32_t StartProgram(const char* command) {
+    char qualified[kCommandLineSize];
+    if (!QualifyCommand(qualified, sizeof qualified, command)) return 0;
+    return PlatWinExec(qualified, kSwShowNormal);
+}
 
 uint32_t FindNoCase(const char* text, const char* pattern) {
     size_t text_length = strlen(text);
@@ -117,7 +189,7 @@ int OpenWithAssociation(const char* path, const char* extension) {
     if (!command_template) return 0;
     // A command line longer than its buffer is not started.
     if (!FormCommandLine(command, sizeof command, command_template, path)) return 0;
-    return PlatWinExec(command, kSwShowNormal) >= 32;
+    return StartProgram(command) >= 32;
 }
 
 int OpenDocument(const char* path) {
@@ -197,20 +269,20 @@ void RemoveOpenedDocument() {
 static void StartScreenSaver() {
     char command[kPathSize + 8];
     const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
+    if (!path) return;
     uint32_t at = 0;
     command[0] = '\0';
     if (!Append(command, sizeof command, &at, "\"", 1) ||
         !Append(command, sizeof command, &at, path, static_cast<uint32_t>(strlen(path))) ||
         !Append(command, sizeof command, &at, "\" /s", 4))
         return;
-    PlatWinExec(command, kSwShowNormal);
+    StartProgram(command);
 }
 
 int RunFollowUpAction() {
     switch (Settings.FollowUpAction) {
         case 1:
-            if (!FindDisplayProperties())
-                PlatWinExec(Settings.DisplaySettingsCommand, kSwShowNormal);
+            if (!FindDisplayProperties()) StartProgram(Settings.DisplaySettingsCommand);
             break;
         case 2:
             StartScreenSaver();

@@ -25,6 +25,19 @@ int OpenWithAssociation(const char* path, const char* extension);
 // 0 when the result would not fit `size` bytes.
 int FormCommandLine(char* out, uint32_t size, const char* command_template, const char* path);
 
+// `command` with its program made a full path, into `out` of `size` bytes: a program given
+// without a drive or a "\\" share (a bare name such as "Rundll32" or "notepad.exe", or a folder
+// relative to the current one) is joined to the system folder, or to the Windows folder when
+// only that one holds it (".exe" assumed for a name without an extension). A quoted program
+// stays quoted; the rest of the line is kept as it is. 0 when the command has no program, a
+// folder cannot be had, or the result would not fit.
+int QualifyCommand(char* out, uint32_t size, const char* command);
+
+// Starts `command` with WinExec (show mode 1) once QualifyCommand made its program a full path,
+// so that nothing is taken from the installer's folder or the current one. WinExec's result, or
+// 0 when nothing was started.
+uint32_t StartProgram(const char* command);
+
 // The default value of `subkey` under `root` as text (expanded when REG_EXPAND_SZ), in the
 // shared registry text buffer; null when there is none or it does not fit 256 bytes.
 const char* ReadDefaultValue(PlatKey root, const char* subkey);

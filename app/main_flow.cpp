@@ -7,6 +7,7 @@
 #include "app/followup.h"
 #include "app/report.h"
 #include "app/settings.h"
+#include "app/startup.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
@@ -63,4 +64,6 @@ void ResetInstallerState() {
     ResetDialogs();
     ResetBuild();
     RemovalPending = 0;
+    ReleaseOwnFile();
+    OwnFileHoldFailed = 0;
 }

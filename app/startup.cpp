@@ -6,9 +6,25 @@
 #include "app/report.h"
 #include "archive/reader.h"
 #include "platform/entry.h"
+#include "platform/files.h"
 #include "platform/ui.h"
 
 const char kMainClassName[] = "SsInstaller";
+
+FileHandle OwnFile = kInvalidFile;
+int OwnFileHoldFailed;
+
+void HoldOwnFile() {
+    char path[kModulePathSize];
+    // The archive opens that follow keep their own handles; this one only stands guard.
+    OwnFile = PlatModuleFileName(path, sizeof path) ? PlatOpenReadLocked(path) : kInvalidFile;
+    OwnFileHoldFailed = OwnFile == kInvalidFile;
+}
+
+void ReleaseOwnFile() {
+    PlatClose(OwnFile);
+    OwnFile = kInvalidFile;
+}
 
 int CheckInstallerArchive() {
     FileHandle archive = OpenArchive(nullptr);
@@ -54,16 +70,20 @@ int InstallerMain(PlatInstance) {
     // Before any library is loaded: a DLL planted beside the installer (a downloads folder)
     // must never be picked up by name.
     PlatRestrictDllSearch();
+    HoldOwnFile();
     InstallSucceeded = 0;
     PlatRegisterClass(kMainClassName, kCsHRedraw | kCsVRedraw, MainWindowProc, kIconId,
                       kColorWindow + 1);
     // Without a window no start message would ever arrive and the loop would wait for ever,
     // an invisible process; end instead. A failed registration shows up here too.
     if (!PlatCreateWindow(0, kMainClassName, kMainClassName,
-                          kWsCaption | kWsSysMenu | kWsMinimizeBox))
+                          kWsCaption | kWsSysMenu | kWsMinimizeBox)) {
+        ReleaseOwnFile();
         return 0;
+    }
     PlatMessage message;
     while (PlatGetMessage(&message))
         PlatDispatchMessage(&message);
+    ReleaseOwnFile();
     return 0;
 }

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr uint32_t kRoomSize = kMaxRecords * kRecordSize;
-constexpr uint32_t kModulePathSize = 256;
 
 FileHandle reader_file = kInvalidFile;  // the open input archive
 uint32_t record_count;                  // N of the directory found (0..32)
@@ -77,11 +76,10 @@ FileHandle OpenArchive(const char* path) {
 
     char module_path[kModulePathSize];
     if (!path) {
-        module_path[0] = '\0';
-        PlatModuleFileName(module_path, sizeof module_path);
-        path = module_path;
+        // A path that does not fit the buffer is no path: cut, it could name another file.
+        path = PlatModuleFileName(module_path, sizeof module_path) ? module_path : nullptr;
     }
-    FileHandle file = PlatOpenRead(path);
+    FileHandle file = path ? PlatOpenRead(path) : kInvalidFile;
     ArchiveOpenStage = 1;
     if (file == kInvalidFile) {
         FailOpen();

@@ -6,6 +6,10 @@
 #include "archive/format.h"
 #include "platform/types.h"
 
+// The buffer of the running program's own path; a longer path counts as a file that cannot be
+// opened.
+constexpr uint32_t kModulePathSize = 256;
+
 // How far the latest OpenArchive got:
 //  0 the latch was already set; 1 the file could not be opened; 2 its directory bytes could not
 //  be read in full; 3 read, but no valid directory among the last 32 records (a successful open

@@ -10,6 +10,10 @@
 // CreateFileA(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING).
 FileHandle PlatOpenRead(const char* path);
 
+// CreateFileA(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING): while this handle is open no one
+// can open the file for writing, delete it, rename it or move another file over its name.
+FileHandle PlatOpenReadLocked(const char* path);
+
 // CreateFileA(GENERIC_WRITE, no sharing, CREATE_ALWAYS): created, or truncated when it exists.
 FileHandle PlatCreateWrite(const char* path);
 
@@ -36,6 +40,10 @@ void PlatClose(FileHandle file);
 // DeleteFileA. 1 when the file was removed.
 int PlatDeleteFile(const char* path);
 
-// GetModuleFileNameA(NULL): the running program's own file, cut to `size` bytes with its NUL.
-// Returns the length copied, 0 on failure.
+// GetFileAttributesA: 1 when `path` names an existing file that is not a folder.
+int PlatIsFile(const char* path);
+
+// GetModuleFileNameA(NULL): the running program's own file with its NUL; returns its length. A
+// path that does not fit `size` bytes is never handed out cut: the result is 0 and the buffer
+// empty, as when the call fails.
 uint32_t PlatModuleFileName(char* buffer, uint32_t size);

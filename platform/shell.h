@@ -10,6 +10,10 @@
 // root); 0 on failure; the size needed, NUL included, when it does not fit (buffer unchanged).
 uint32_t PlatWindowsDirectory(char* buffer, uint32_t size);
 
+// GetSystemDirectoryA(buffer, size): the system folder ("C:\WINDOWS\system32"), with the same
+// results as PlatWindowsDirectory.
+uint32_t PlatSystemDirectory(char* buffer, uint32_t size);
+
 // GetTempPathA(size, buffer): the temporary directory ending in a backslash; the length copied,
 // 0 on failure, or the size needed, NUL included, when it does not fit (buffer unchanged).
 uint32_t PlatTempPath(char* buffer, uint32_t size);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/host/host.h"
@@ -25,6 +27,36 @@ std::string HostRealPath(const char* path) {
     return HostSandbox() + "/" + letter + rest;
 }
 
+namespace {
+
+// Files held open with read-only sharing, by descriptor: the device and inode they opened, so
+// that a file is recognised under any name and a name reused by another file is not.
+std::map<int, std::pair<dev_t, ino_t>> locked_files;
+
+bool LockedIdentity(dev_t dev, ino_t ino) {
+    for (const auto& entry : locked_files)
+        if (entry.second.first == dev && entry.second.second == ino) return true;
+    return false;
+}
+
+}  // namespace
+
+bool SimFileLocked(const std::string& real_path) {
+    struct stat st;
+    return !locked_files.empty() && lstat(real_path.c_str(), &st) == 0 &&
+           LockedIdentity(st.st_dev, st.st_ino);
+}
+
+int HostRenameFile(const std::string& from, const std::string& to) {
+    std::string real_from = HostRealPath(from.c_str());
+    std::string real_to = HostRealPath(to.c_str());
+    // Windows refuses to rename a file opened without FILE_SHARE_DELETE, and to replace one.
+    int ok = !SimFileLocked(real_from) && !SimFileLocked(real_to) &&
+             rename(real_from.c_str(), real_to.c_str()) == 0;
+    HostLog("MoveFileExA(%s, %s, MOVEFILE_REPLACE_EXISTING) = %d", from.c_str(), to.c_str(), ok);
+    return ok;
+}
+
 FileHandle PlatOpenRead(const char* path) {
     int fd = -1;
     if (!SimCallFails(kHostOpenRead, nullptr)) fd = open(HostRealPath(path).c_str(), O_RDONLY);
@@ -32,10 +64,23 @@ FileHandle PlatOpenRead(const char* path) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
+FileHandle PlatOpenReadLocked(const char* path) {
+    int fd = -1;
+    // Not counted with the reads' opens, so that their injected faults keep their numbers.
+    fd = open(HostRealPath(path).c_str(), O_RDONLY);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0) locked_files[fd] = {st.st_dev, st.st_ino};
+    HostLog("CreateFileA(%s, GENERIC_READ, SHARE_READ, OPEN_EXISTING) = %d", path, fd);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
 FileHandle PlatCreateWrite(const char* path) {
     int fd = -1;
-    if (!SimCallFails(kHostCreateWrite, nullptr))
-        fd = open(HostRealPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::string real = HostRealPath(path);
+    // Opening for writing a file that someone holds with read-only sharing is a sharing
+    // violation.
+    if (!SimCallFails(kHostCreateWrite, nullptr) && !SimFileLocked(real))
+        fd = open(real.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     HostLog("CreateFileA(%s, GENERIC_WRITE, 0, CREATE_ALWAYS) = %d", path, fd);
     return fd < 0 ? kInvalidFile : fd;
 }
@@ -112,6 +157,7 @@ uint32_t PlatWrite(FileHandle file, const void* buffer, uint32_t count) {
 
 void PlatClose(FileHandle file) {
     if (file == kInvalidFile) return;
+    locked_files.erase(static_cast<int>(file));
     close(static_cast<int>(file));
     HostLog("CloseHandle(%d)", static_cast<int>(file));
 }
@@ -120,7 +166,8 @@ int PlatDeleteFile(const char* path) {
     int ok = 0;
     std::string real = HostRealPath(path);
     // A file another program holds open cannot be deleted, as on Windows.
-    if (!SimCallFails(kHostDelete, nullptr) && !HostFileHeld(real)) ok = unlink(real.c_str()) == 0;
+    if (!SimCallFails(kHostDelete, nullptr) && !HostFileHeld(real) && !SimFileLocked(real))
+        ok = unlink(real.c_str()) == 0;
     HostLog("DeleteFileA(%s) = %d", path, ok);
     return ok;
 }
@@ -134,11 +181,18 @@ uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
         name.assign(exe, n > 0 ? static_cast<size_t>(n) : 0);
     }
     if (SimCallFails(kHostModuleFileName, nullptr)) name.clear();
-    // Like GetModuleFileNameA: cut to the buffer, always terminated.
+    // A path that does not fit is not handed out cut: the call counts as failed.
     uint32_t n = static_cast<uint32_t>(name.size());
-    if (n > size - 1) n = size - 1;
+    if (n > size - 1) n = 0;
     name.copy(buffer, n);
     buffer[n] = '\0';
     HostLog("GetModuleFileNameA(%u) = %u", size, n);
     return n;
+}
+
+int PlatIsFile(const char* path) {
+    struct stat st;
+    int ok = stat(HostRealPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    HostLog("GetFileAttributesA(%s) = %s", path, ok ? "file" : "none");
+    return ok;
 }

@@ -63,6 +63,12 @@ int HostCallCount(HostCall kind);
 // Message boxes and dialogs: when answers are queued they are taken in order; without queued
 // answers a box asks on the terminal when stdin is one, and answers IDOK / IDYES otherwise.
 void HostQueueAnswer(int answer);
+// `hook` runs each time a box or dialog is about to take its answer, that is while it shows
+// (another program acting meanwhile); null for none.
+void HostOnAnswer(void (*hook)());
+// Another program's MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING): 1 when the file was
+// renamed. It fails, as on Windows, when either file is held open with read-only sharing.
+int HostRenameFile(const std::string& from, const std::string& to);
 struct HostMessageBox {
     intptr_t owner;
     std::string text;

@@ -26,6 +26,8 @@ void HostShellReset();
 // GetWindowsDirectoryA reports `dir` ("C:\WINDOWS"); with `fail` it returns 0.
 void HostSetWindowsDirectory(const std::string& dir);
 void HostFailWindowsDirectory(bool fail);
+// GetSystemDirectoryA reports `dir` (default C:\WINDOWS\system32); an empty text makes it fail.
+void HostSetSystemDirectory(const std::string& dir);
 // GetTempPathA reports `path` (it should end in a backslash); an empty text makes it fail.
 void HostSetTempPath(const std::string& path);
 // What GetACP reports.

@@ -16,15 +16,16 @@
 
 namespace {
 
-std::string windows_dir = "C:\\WINDOWS";        // what GetWindowsDirectoryA reports
-bool windows_dir_fails;                         // GetWindowsDirectoryA returns 0
-std::string temp_path = "C:\\WINDOWS\\TEMP\\";  // what GetTempPathA reports; "" fails
-uint32_t code_page = 1252;                      // GetACP
-uint32_t platform_id = kVerPlatformWin32Nt;     // GetVersionExA; 0 fails
-bool short_names = true;                        // long names get 8.3 alternate names
-int call_counts[kHostShellCallKinds];           // calls per kind since the reset
-int fail_nth[kHostShellCallKinds];              // the call of each kind that fails, 0 none
-PlatFind next_find = 100;                       // handle of the next search that opens
+std::string windows_dir = "C:\\WINDOWS";           // what GetWindowsDirectoryA reports
+bool windows_dir_fails;                            // GetWindowsDirectoryA returns 0
+std::string system_dir = "C:\\WINDOWS\\system32";  // what GetSystemDirectoryA reports
+std::string temp_path = "C:\\WINDOWS\\TEMP\\";     // what GetTempPathA reports; "" fails
+uint32_t code_page = 1252;                         // GetACP
+uint32_t platform_id = kVerPlatformWin32Nt;        // GetVersionExA; 0 fails
+bool short_names = true;                           // long names get 8.3 alternate names
+int call_counts[kHostShellCallKinds];              // calls per kind since the reset
+int fail_nth[kHostShellCallKinds];                 // the call of each kind that fails, 0 none
+PlatFind next_find = 100;                          // handle of the next search that opens
 
 // Characters a FAT 8.3 name may hold besides letters and digits.
 bool ShortNameCharacter(unsigned char c) {
@@ -79,6 +80,7 @@ const bool kResetRegistered = SimAddResetHook(HostShellReset);
 void HostShellReset() {
     windows_dir = "C:\\WINDOWS";
     windows_dir_fails = false;
+    system_dir = "C:\\WINDOWS\\system32";
     temp_path = "C:\\WINDOWS\\TEMP\\";
     code_page = 1252;
     platform_id = kVerPlatformWin32Nt;
@@ -90,6 +92,9 @@ void HostShellReset() {
 
 void HostSetWindowsDirectory(const std::string& dir) {
     windows_dir = dir;
+}
+void HostSetSystemDirectory(const std::string& dir) {
+    system_dir = dir;
 }
 void HostFailWindowsDirectory(bool fail) {
     windows_dir_fails = fail;
@@ -177,6 +182,13 @@ uint32_t PlatWindowsDirectory(char* buffer, uint32_t size) {
     if (!ShellCallFails(kHostWindowsDirectory) && !windows_dir_fails)
         result = ReportFolder(windows_dir, buffer, size);
     HostLog("GetWindowsDirectoryA(%u) = %u%s", size, result,
+            Delivered(result, size, buffer).c_str());
+    return result;
+}
+
+uint32_t PlatSystemDirectory(char* buffer, uint32_t size) {
+    uint32_t result = system_dir.empty() ? 0 : ReportFolder(system_dir, buffer, size);
+    HostLog("GetSystemDirectoryA(%u) = %u%s", size, result,
             Delivered(result, size, buffer).c_str());
     return result;
 }

@@ -16,6 +16,8 @@ bool SimCallFails(HostCall kind, uint32_t* short_count);
 uint32_t SimDiskAllows(uint32_t count);
 
 bool SimTakeAnswer(int* answer);
+// A file some handle holds open with read-only sharing (PlatOpenReadLocked).
+bool SimFileLocked(const std::string& real_path);
 void SimRecordBox(const HostMessageBox& box);
 
 bool SimVirtualClock();

@@ -22,6 +22,7 @@ uint32_t fail_short[kHostCallKinds];  // bytes a failing read or write still mov
 uint64_t disk_limit = UINT64_MAX;     // bytes that may be written in all
 uint64_t disk_used;                   // bytes written since the faults were reset
 std::vector<int> answers;             // scripted answers to boxes and dialogs
+void (*answer_hook)();                // runs while a box or dialog waits for its answer
 std::vector<HostMessageBox> boxes;    // every message box shown
 std::set<std::string> held_files;     // real paths another program keeps open
 bool virtual_clock = true;            // record pauses instead of waiting
@@ -51,6 +52,7 @@ void HostReset() {
     events.clear();
     held_files.clear();
     answers.clear();
+    answer_hook = nullptr;
     boxes.clear();
     clock_ms = 0;
     module_file = "-";
@@ -133,7 +135,11 @@ uint32_t SimDiskAllows(uint32_t count) {
 void HostQueueAnswer(int answer) {
     answers.push_back(answer);
 }
+void HostOnAnswer(void (*hook)()) {
+    answer_hook = hook;
+}
 bool SimTakeAnswer(int* answer) {
+    if (answer_hook) answer_hook();
     if (answers.empty()) return false;
     *answer = answers.front();
     answers.erase(answers.begin());

@@ -21,6 +21,11 @@ FileHandle PlatOpenRead(const char* path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle PlatOpenReadLocked(const char* path) {
+    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 FileHandle PlatCreateWrite(const char* path) {
     return FromHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -71,11 +76,16 @@ int PlatDeleteFile(const char* path) {
 uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
     if (size == 0) return 0;
     DWORD length = GetModuleFileNameA(nullptr, buffer, size);
-    // Windows XP leaves a cut name without its NUL; later versions write one. Either way the
-    // caller gets a terminated string.
-    if (length >= size) {
-        buffer[size - 1] = '\0';
-        length = size - 1;
+    // A path that does not fit comes back as the buffer's size, cut (and on Windows XP without
+    // its NUL). A cut path may name another file, so it counts as no path at all.
+    if (length == 0 || length >= size) {
+        buffer[0] = '\0';
+        return 0;
     }
     return length;
+}
+
+int PlatIsFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

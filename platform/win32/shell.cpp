@@ -18,6 +18,10 @@ uint32_t PlatWindowsDirectory(char* buffer, uint32_t size) {
     return GetWindowsDirectoryA(buffer, size);
 }
 
+uint32_t PlatSystemDirectory(char* buffer, uint32_t size) {
+    return GetSystemDirectoryA(buffer, size);
+}
+
 uint32_t PlatTempPath(char* buffer, uint32_t size) {
     return GetTempPathA(size, buffer);
 }

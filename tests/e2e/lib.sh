@@ -203,7 +203,9 @@ e2e_make_prefix() {
 }
 
 # The Unix path of a Windows path in the prefix.
+# (Through the 64-bit loader: with wine32 installed, plain winepath may take the 32-bit one.)
 e2e_unix_path() { WINEDEBUG=-all "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+e2e_windows_path() { WINEDEBUG=-all "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
 
 # Writes a manifest into $work/pack and builds the installer $work/pack/$1 from it with sspack.

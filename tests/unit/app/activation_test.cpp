@@ -89,15 +89,20 @@ TEST_F(Activation, WindowsDirPathAndItsBounds) {
         {"GetWindowsDirectoryA fails", "", "Aquarium.scr", "c:\\win95\\Aquarium.scr"},
         {"a directory too long for the buffer counts as a failure", "C:\\" + std::string(300, 'd'),
          "a.scr", "c:\\win95\\a.scr"},
-        {"a result past 259 characters is cut", long_dir, "Aquarium.scr",
-         (long_dir + "\\Aquarium.scr").substr(0, 259)},
+        {"259 characters fit", long_dir, "a.scr", long_dir + "\\a.scr"},
+        {"260 characters are refused, never cut", long_dir + "x", "a.scr", "(none)"},
+        {"a long name is refused too", long_dir, "Aquarium.scr", "(none)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tag);
         SetUp();
         HostSetWindowsDirectory(row.windows_dir);
         HostFailWindowsDirectory(row.windows_dir.empty());
-        EXPECT_EQ(std::string(WindowsDirPath(row.name)), row.expected);
+        const char* path = WindowsDirPath(row.name);
+        EXPECT_EQ(path ? std::string(path) : "(none)", row.expected);
+        if (!path) {
+            EXPECT_EQ(ShortFormPath(row.name), nullptr);
+        }
     }
 }
 
@@ -121,11 +126,14 @@ TEST_F(Activation, WidenForProfile) {
         want.push_back(0);
         EXPECT_EQ(got, want);
     }
-    // A path of 300 bytes is cut at 255 units and a terminating zero.
-    std::string path(300, 'p');
+    // 255 bytes fill the 256 units with the terminating zero; one more does not fit and is
+    // refused rather than cut.
+    std::string path(255, 'p');
     const uint16_t* wide = WidenForProfile(path.c_str(), 0);
+    ASSERT_NE(wide, nullptr);
     EXPECT_EQ(wide[254], 'p');
     EXPECT_EQ(wide[255], 0);
+    EXPECT_EQ(WidenForProfile((path + "p").c_str(), 0), nullptr);
 }
 
 TEST_F(Activation, ProfileWriteOnEachPlatformFamily) {
@@ -332,21 +340,31 @@ TEST_F(Activation, RegistryFailuresAreNotShownAndTheSecondValueIsTried) {
     }
 }
 
-TEST_F(Activation, AnUninstallCommandTooLongIsCutAtItsBuffer) {
-    // A Windows directory of 245 characters: the quoted path and " /U" need more than 255.
-    HostSetWindowsDirectory("C:\\" + std::string(242, 'w'));
-    UseName("Aquarium.scr");
-    char command[kUninstallCommandSize + 8];
-    memset(command, 0x5A, sizeof command);
-    FormUninstallCommand(command);
-    EXPECT_EQ(strlen(command), kUninstallCommandSize - 1);
-    EXPECT_EQ(command[kUninstallCommandSize], 0x5A) << "nothing written past the buffer";
-    EXPECT_EQ(RegisterUninstall(), 1);
-    std::string data;
-    ASSERT_TRUE(HostRegistryValue(kUninstallKey + std::string("Aquarium.scr"), "UninstallString",
-                                  nullptr, &data));
-    EXPECT_EQ(data.size(), 255u);
-    EXPECT_EQ(data[0], '"');
+TEST_F(Activation, AnUninstallCommandThatDoesNotFitIsNotStored) {
+    // The quoted path and " /U" take the path's length + 5: a path of 250 fills the 255
+    // characters, one more does not fit. Such an entry is not written at all, neither cut nor
+    // without its " /U".
+    const std::string name = "Aquarium.scr";
+    for (size_t path_length : {250u, 251u, 259u}) {
+        SCOPED_TRACE(path_length);
+        SetUp();
+        HostSetWindowsDirectory("C:\\" + std::string(path_length - 4 - name.size(), 'w'));
+        UseName(name);
+        char command[kUninstallCommandSize + 8];
+        memset(command, 0x5A, sizeof command);
+        const int fits = path_length <= 250;
+        EXPECT_EQ(FormUninstallCommand(command), fits);
+        EXPECT_EQ(strlen(command), fits ? path_length + 5 : 0u);
+        EXPECT_EQ(command[kUninstallCommandSize], 0x5A) << "nothing written past the buffer";
+        EXPECT_EQ(RegisterUninstall(), fits);
+        std::string key = kUninstallKey + name;
+        std::string data;
+        EXPECT_EQ(HostRegistryValue(key, "UninstallString", nullptr, &data), fits);
+        EXPECT_EQ(HostRegistryValue(key, "DisplayName", nullptr, nullptr), fits);
+        if (fits) {
+            EXPECT_EQ(data.substr(data.size() - 4), "\" /U");
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // the removal of the opened document at the next restart through WinInit.Ini.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/build.h"
 #include "app/followup.h"
 #include "app/settings.h"
@@ -57,6 +59,112 @@ TEST(FormCommandLine, Templates) {
         ASSERT_EQ(FormCommandLine(out, sizeof out, r.command_template, r.path), 1) << r.what;
         EXPECT_STREQ(out, r.expected) << r.what;
     }
+}
+
+// A program given without a full path is never looked for in the installer's folder or the
+// current one: it is made a path in the system folder, or in the Windows folder when only that
+// holds it.
+TEST(QualifyCommand, ProgramsBecomeFullPaths) {
+    ScratchDir dir;
+    struct Row {
+        const char* what;
+        std::vector<std::string> planted;  // programs that exist
+        std::string system_dir;            // "" makes GetSystemDirectoryA fail
+        const char* command;
+        const char* result;  // nullptr: not started
+    } rows[] = {
+        {"a bare name",
+         {},
+         "C:\\WINDOWS\\system32",
+         "Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1",
+         "C:\\WINDOWS\\system32\\Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1"},
+        {"only the Windows folder holds it",
+         {"C:\\WINDOWS\\notepad.exe"},
+         "C:\\WINDOWS\\system32",
+         "notepad.exe C:\\TEMP\\a.txt",
+         "C:\\WINDOWS\\notepad.exe C:\\TEMP\\a.txt"},
+        {".exe is assumed",
+         {"C:\\WINDOWS\\notepad.exe"},
+         "C:\\WINDOWS\\system32",
+         "notepad %1",
+         "C:\\WINDOWS\\notepad %1"},
+        {"the system folder comes first",
+         {"C:\\WINDOWS\\notepad.exe", "C:\\WINDOWS\\system32\\notepad.exe"},
+         "C:\\WINDOWS\\system32",
+         "notepad.exe a",
+         "C:\\WINDOWS\\system32\\notepad.exe a"},
+        {"quoted stays quoted",
+         {},
+         "C:\\WINDOWS\\system32",
+         "\"notepad.exe\" \"C:\\my doc.txt\"",
+         "\"C:\\WINDOWS\\system32\\notepad.exe\" \"C:\\my doc.txt\""},
+        {"an unclosed quote is closed",
+         {},
+         "C:\\WINDOWS\\system32",
+         "\"notepad.exe",
+         "\"C:\\WINDOWS\\system32\\notepad.exe\""},
+        {"a folder relative to the current one",
+         {},
+         "C:\\WINDOWS\\system32",
+         "sub\\tool.exe a",
+         "C:\\WINDOWS\\system32\\sub\\tool.exe a"},
+        {"a folder with a blank is quoted", {}, "D:\\sys tem", "tool a", "\"D:\\sys tem\\tool\" a"},
+        {"a root folder", {}, "D:\\", "tool a", "D:\\tool a"},
+        {"a full path",
+         {},
+         "C:\\WINDOWS\\system32",
+         "C:\\Prog\\view.exe %1",
+         "C:\\Prog\\view.exe %1"},
+        {"a quoted full path",
+         {},
+         "C:\\WINDOWS\\system32",
+         "\"C:\\Program Files\\v.exe\" x",
+         "\"C:\\Program Files\\v.exe\" x"},
+        {"forward slashes", {}, "C:\\WINDOWS\\system32", "c:/prog/v.exe x", "c:/prog/v.exe x"},
+        {"a share",
+         {},
+         "C:\\WINDOWS\\system32",
+         "\\\\server\\s\\v.exe x",
+         "\\\\server\\s\\v.exe x"},
+        {"a drive without a root is not a full path",
+         {},
+         "C:\\WINDOWS\\system32",
+         "C:v.exe",
+         "C:\\WINDOWS\\system32\\C:v.exe"},
+        {"no program", {}, "C:\\WINDOWS\\system32", " x", nullptr},
+        {"an empty command", {}, "C:\\WINDOWS\\system32", "", nullptr},
+        {"no system folder", {}, "", "notepad.exe a", nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        HostReset();
+        HostShellReset();
+        HostSetSandbox(dir.path());
+        std::filesystem::remove_all(dir.path() + "/c");
+        for (const std::string& program : r.planted) {
+            std::string real = HostRealPath(program.c_str());
+            std::filesystem::create_directories(std::filesystem::path(real).parent_path());
+            WriteWholeFile(real, BytesOf("MZ"));
+        }
+        HostSetSystemDirectory(r.system_dir);
+        char out[kCommandLineSize];
+        int ok = QualifyCommand(out, sizeof out, r.command);
+        EXPECT_EQ(ok, r.result ? 1 : 0);
+        if (r.result) {
+            EXPECT_STREQ(out, r.result);
+        }
+        HostSetWinExecResult(33);
+        EXPECT_EQ(StartProgram(r.command), r.result ? 33u : 0u);
+        EXPECT_EQ(HostStartedCommands().size(), r.result ? 1u : 0u);
+    }
+    // A result that does not fit is not started, and nothing is written past the buffer.
+    std::string command = "tool " + std::string(kCommandLineSize - 20, 'a');
+    char out[kCommandLineSize + 1];
+    out[kCommandLineSize] = 0x5A;
+    EXPECT_EQ(QualifyCommand(out, kCommandLineSize, command.c_str()), 0);
+    EXPECT_EQ(out[kCommandLineSize], 0x5A);
+    EXPECT_EQ(StartProgram(command.c_str()), 0u);
+    HostSetSandbox("");
 }
 
 TEST(FormCommandLine, NeverPastItsBuffer) {

@@ -168,7 +168,8 @@ TEST_F(MainFlowTest, FollowUpCodesAndTheFocus) {
         bool refocus;
     } rows[] = {
         {0, "", true},
-        {1, "Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1", false},
+        // Never the Rundll32 of the installer's folder or the current one.
+        {1, "C:\\WINDOWS\\system32\\Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1", false},
         {2, "\"C:\\WINDOWS\\Aurora.scr\" /s", false},
         {4, "", false},
         {255, "", false},
@@ -224,6 +225,10 @@ TEST_F(DocumentTest, HeldOpenIsRemovedAtRestart) {
     HostHoldFile(TempDoc("readme.txt"));
     InstallDocument("readme.txt");
     EXPECT_EQ(Run(), 0);
+    // The associated program of a bare name comes from the system folder, never another.
+    EXPECT_EQ(HostStartedCommands(),
+              std::vector<std::string>{
+                  "C:\\WINDOWS\\system32\\notepad.exe C:\\WINDOWS\\TEMP\\readme.txt"});
     ASSERT_EQ(HostScheduledMoves().size(), 1u);
     EXPECT_EQ(HostScheduledMoves()[0], "C:\\WINDOWS\\TEMP\\readme.txt -> NUL");
 }
@@ -265,7 +270,8 @@ TEST(OpenDocument, ExtensionRules) {
         int started;
         const char* command;
     } rows[] = {
-        {"http://example.org/readme.txt", 1, "browser.exe http://example.org/readme.txt"},
+        {"http://example.org/readme.txt", 1,
+         "C:\\WINDOWS\\system32\\browser.exe http://example.org/readme.txt"},
         {"C:\\TEMP\\readme.d", 1, "C:\\WINDOWS\\dview.exe \"C:\\TEMP\\readme.d\""},
         {"C:\\TEMP\\dir.d\\readme", 0, ""},  // the tail ".d\readme" names no class
         {"C:\\TEMP\\my.dir\\readme", 0, ""},
