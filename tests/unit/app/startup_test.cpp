@@ -112,9 +112,4 @@ TEST_F(Startup, ReportsCloseTheProgressDialogEachTime) {
     EXPECT_EQ(HostClockMs(), 1000u);
 }
 
-TEST_F(Startup, NoWindowNoWait) {
-    // Without the class the window cannot be created; the program ends instead of waiting.
-    EXPECT_EQ(PlatCreateWindow(0, "Unknown", "x", 0), 0);
-}
-
 }  // namespace
