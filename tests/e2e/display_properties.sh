@@ -3,7 +3,7 @@
 # name, while the installer shows its progress dialog under the same name and in front: the
 # installer cancels the settings dialog that belongs to Display Properties (not its own dialog),
 # then asks Display Properties to quit, and installs. A stand-in program plays Display
-# Properties and logs what it receives.
+# Properties and logs what it receives. The completion box draws its text as Wine's own box does.
 #
 # usage: display_properties.sh <win64 build folder> <output folder> <sspack> [rename tool]
 set -u
@@ -51,6 +51,7 @@ for _ in $(seq 100); do
     [ "$window" != "$dialog" ] && break
     sleep 0.1
 done
+e2e_check_box_text "$window" "Aurora is now your screen saver." completion
 e2e_answer "$window" Return 20
 e2e_wait_exit 60
 [ "$app_code" -eq 0 ] || fail "the installer ended with code $app_code"
