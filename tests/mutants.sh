@@ -77,8 +77,8 @@ mutant M10 app/dialogs.cpp "unit_app" \
     $'constexpr int kPaintsInARow = 4;'
 mutant M11 app/dialogs.cpp "unit_app" \
     "controls not painted before the build holds the thread" \
-    $'    PlatPaintNow(dialog);\n' \
-    $''
+    $'    PlatPaintNow(dialog);' \
+    $'    (void)dialog;'
 mutant M12 app/dialogs.cpp "unit_app" \
     "the 300 ms pause before the build skipped" \
     $'    PlatSleep(300);\n    BuildScreenSaver();' \
@@ -95,14 +95,14 @@ mutant M15 app/build.cpp "unit_app" \
     "SAVER copied without Unscramble" \
     $'CopyEntry("SAVER", Decompress | Unscramble);' \
     $'CopyEntry("SAVER", Decompress);'
-mutant M16 app/build.cpp "unit_app" \
-    "a temporary path cut to its buffer accepted" \
-    $'if (length == 0 || length >= room) DocumentTempPath[0] = \'\\0\';' \
-    $'if (length == 0) DocumentTempPath[0] = \'\\0\';'
+mutant M16 app/followup.cpp "unit_app" \
+    "a registry value cut to its buffer (no NUL) accepted" \
+    $'    if (size == kRegistryTextSize && registry_text[size - 1] != \'\\0\') return nullptr;\n' \
+    $''
 mutant M17 app/build.cpp "unit_app" \
     "saver settings taken by title alone, whoever owns them" \
     $'SameTitle(title, InstallerTitle) && PlatGetParent(window) == display_properties)' \
-    $'SameTitle(title, InstallerTitle))'
+    $'SameTitle(title, InstallerTitle) && display_properties)'
 mutant M18 app/build.cpp "unit_app" \
     "pause after asking Display Properties to quit shortened" \
     $'constexpr uint32_t kAfterQuitMs = 300;' \

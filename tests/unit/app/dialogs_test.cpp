@@ -116,6 +116,17 @@ TEST_F(Dialogs, ProgressRangeAndPositions) {
     AdvanceProgress(100 * 1024 * 1024);
     EXPECT_EQ(BytesDone, 100 * 1024 * 1024);
     EXPECT_TRUE(HostEventsStartingWith("SendMessageA(0, 0x402").empty());
+    // With the dialog open each report moves the bar to the whole KiB done so far.
+    ProgressDialog = 1000;
+    BytesDone = 0;
+    HostClearEvents();
+    for (uint32_t bytes : {1023u, 1u, 2047u, 100u * 1024 * 1024})
+        AdvanceProgress(bytes);
+    EXPECT_EQ(HostEventsStartingWith("SendMessageA(0, 0x402"),
+              (std::vector<std::string>{
+                  "SendMessageA(0, 0x402, 0, 0)", "SendMessageA(0, 0x402, 1, 0)",
+                  "SendMessageA(0, 0x402, 2, 0)", "SendMessageA(0, 0x402, 102402, 0)"}));
+    ProgressDialog = 0;
     EXPECT_EQ(StreamProgressHooks.byte_count_hook, AdvanceProgress);
     EXPECT_EQ(StreamProgressHooks.tick_hook, PumpOnTick);
 }

@@ -42,6 +42,9 @@ TEST_F(Startup, ADamagedPayloadShowsOneBoxAndEnds) {
     EXPECT_EQ(box.icon_id, 200);
     EXPECT_EQ(box.owner, MainWindow);
     EXPECT_NE(MainWindow, 0);
+    // The main flow never ran: no confirmation, no second look at the payload.
+    EXPECT_TRUE(HostEventsStartingWith("DialogBoxParamA").empty());
+    EXPECT_EQ(HostEventsStartingWith("CreateFileA(").size(), 1u);
 }
 
 TEST_F(Startup, TheWindowAndTheOrderOfEvents) {
