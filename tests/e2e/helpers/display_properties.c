@@ -50,9 +50,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     settings_class.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
     RegisterClassA(&settings_class);
 
-    display_properties =
-        CreateWindowExA(0, "StandInDisplayProperties", "Display Properties",
-                        WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 440, NULL, NULL, instance, NULL);
+    display_properties = CreateWindowExA(0, "StandInDisplayProperties", "Display Properties",
+                                         WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400, 440, NULL,
+                                         NULL, instance, NULL);
     settings = CreateWindowExA(0, "StandInSaverSettings", arguments,
                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 80, 120, 300, 200,
                                display_properties, NULL, instance, NULL);
