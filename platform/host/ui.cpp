@@ -37,9 +37,10 @@ struct SimWindow {
 
 constexpr PlatWindow kDesktop = 0x10000;              // stands for the desktop window
 constexpr PlatRect kDesktopRect = {0, 0, 1024, 768};  // the simulated screen
-// WM_PAINT handed out this many times in a row with no window validated in between: a window
-// that is never validated and a loop that takes nothing else. Windows would spin for ever.
-constexpr int kEndlessPaints = 10000;
+// WM_PAINT handed out this many times with no window validated and no posted message taken in
+// between: a window that is never validated and a loop that takes nothing else, which Windows
+// would spin in for ever. (The tick hook's pumping takes three at a time; it stays far below.)
+constexpr int kEndlessPaints = 1000000;
 
 std::map<std::string, PlatWindowProc> classes;  // registered classes of this program
 std::vector<SimWindow> windows;                 // handle h is windows[h - 1]
@@ -47,14 +48,14 @@ std::vector<PlatWindow> z_order;                // top-level windows, the front 
 std::deque<PlatMessage> queue;                  // the thread's posted messages
 int paints_in_a_row;                            // WM_PAINT handed out since the last validation
 
-// Nothing is queued, no window of the thread needs painting, and no other thread can send
-// anything: on Windows the call would wait for ever. The test fails here, naming the call.
-[[noreturn]] void Hang(const char* call) {
+// A call that would never return on Windows: by default because nothing is queued, no window
+// of the thread needs painting and no other thread can send anything. The test fails here,
+// naming the call.
+[[noreturn]] void Hang(const char* call, const char* why =
+                                             "no message is queued, no window of the thread needs "
+                                             "painting, and nothing else can send one") {
     fflush(stdout);
-    fprintf(stderr,
-            "host simulation: %s waits for ever: no message is queued, no window of the thread "
-            "needs painting, and nothing else can send one\n",
-            call);
+    fprintf(stderr, "host simulation: %s waits for ever: %s\n", call, why);
     abort();
 }
 
@@ -167,14 +168,13 @@ bool NextMessage(PlatMessage* out, const char* call) {
     if (!queue.empty()) {
         *out = queue.front();
         queue.pop_front();
+        paints_in_a_row = 0;
         return true;
     }
     for (size_t i = 0; i < windows.size(); ++i) {
         if (!windows[i].invalid || !OwnPaintable(windows[i])) continue;
-        if (++paints_in_a_row > kEndlessPaints) {
-            fprintf(stderr, "host simulation: %s: window %zu is never validated\n", call, i + 1);
-            Hang(call);
-        }
+        if (++paints_in_a_row > kEndlessPaints)
+            Hang(call, "WM_PAINT comes again and again for a window that is never validated");
         *out = PlatMessage{static_cast<PlatWindow>(i + 1), kWmPaint, 0, 0};
         return true;
     }
