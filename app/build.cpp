@@ -46,6 +46,37 @@ void DropOneMessage() {
     PlatPeekMessage(&message);
 }
 
+// Top-level windows examined when looking for the screen saver's settings dialog; the walk
+// follows a list that other programs change meanwhile, so it is bounded.
+constexpr int kWindowWalkLimit = 1024;
+
+// Window titles compare as FindWindowA compares them: without regard to the case of A..Z.
+int SameTitle(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;
+        char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 32) : *b;
+        if (x != y) return 0;
+        if (x == '\0') return 1;
+    }
+}
+
+// The screen saver's own settings dialog: a top-level window titled like the installer that
+// belongs to "Display Properties". The installer's progress dialog bears the same title and
+// stands in front, so the first window of that title is not enough: each one is asked for its
+// parent, and the installer's own windows never count.
+PlatWindow FindSaverSettings(PlatWindow display_properties) {
+    char title[kTitleSize + 1];  // one more than a title holds: a longer one never matches
+    PlatWindow window = PlatGetWindow(PlatGetDesktopWindow(), kGwChild);
+    for (int examined = 0; window && examined < kWindowWalkLimit; ++examined) {
+        if (window != ProgressDialog && window != MainWindow &&
+            PlatGetWindowText(window, title, sizeof title) > 0 &&
+            SameTitle(title, InstallerTitle) && PlatGetParent(window) == display_properties)
+            return window;
+        window = PlatGetWindow(window, kGwHwndNext);
+    }
+    return 0;
+}
+
 // Step 13: the document "LESMI" into the temporary directory. Whatever goes wrong cancels the
 // follow-up action; it never fails the installation.
 void PrepareDocument() {
@@ -145,10 +176,10 @@ PlatWindow FindDisplayProperties() {
 PlatWindow CloseDisplayProperties() {
     PlatWindow display_properties = FindDisplayProperties();
     if (!display_properties) return 0;
-    // The screen saver's own settings dialog, opened from Display Properties, bears the
-    // installer's title; it is cancelled first so that it lets go of the file.
-    PlatWindow child = PlatFindWindow(InstallerTitle);
-    if (child && PlatGetParent(child) == display_properties) {
+    // The screen saver's own settings dialog, opened from Display Properties, is cancelled
+    // first so that it lets go of the file.
+    PlatWindow child = InstallerTitle[0] ? FindSaverSettings(display_properties) : 0;
+    if (child) {
         PlatSendMessage(child, kWmCommand, static_cast<uintptr_t>(kIdCancel), 0);
         DropOneMessage();
         PlatSleep(kAfterCancelMs);

@@ -37,6 +37,7 @@ constexpr uint32_t kCsVRedraw = 0x0001;
 constexpr uint32_t kWsCaption = 0x00C00000;
 constexpr uint32_t kWsSysMenu = 0x00080000;
 constexpr uint32_t kWsMinimizeBox = 0x00020000;
+constexpr uint32_t kWsVisible = 0x10000000;
 constexpr int kColorWindow = 5;
 
 // The class of the installer's main window. Win32: RegisterClassExA with the given style and

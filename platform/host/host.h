@@ -49,6 +49,7 @@ enum HostCall {
     kHostDelete,
     kHostFileSize,
     kHostModuleFileName,
+    kHostRegisterClass,
     kHostCallKinds
 };
 // The `nth` call of `kind` fails; a read or write then moves `short_count` bytes instead of all.
@@ -96,6 +97,9 @@ struct HostReceived {
     bool posted;
 };
 std::vector<HostReceived> HostWindowMessages(intptr_t window);
+// Something uncovered a window of the installer: its update region is no longer empty, and
+// WM_PAINT comes for it until it is validated.
+void HostInvalidateWindow(intptr_t window);
 
 // Sleep: with the virtual clock (the default in tests) pauses are recorded, not waited.
 void HostUseVirtualClock(bool on);

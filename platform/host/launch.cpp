@@ -24,12 +24,41 @@ int move_result = 1;                     // what MoveFileExA answers
 std::vector<std::string> moves;          // removals arranged for the next restart
 int mapping_fault;                       // 1: the mapping fails, 2: the view fails
 
+// A mapping object lives while its handle is open or a view of it is mapped; meanwhile the file
+// it maps cannot be cut or grown by SetEndOfFile. It keeps its own reference to the file, as
+// Windows does, so the file's handle may be closed first.
 struct Mapping {
-    int fd;
+    int fd;  // duplicate of the file's descriptor, -1 once the object is gone
+    uint32_t size;
+    dev_t device;
+    ino_t inode;
+    bool handle_open;
+    int views;
+};
+struct View {
+    size_t mapping;  // index into mappings
     uint32_t size;
 };
-std::vector<Mapping> mappings;       // handle h is mappings[h - 1]
-std::map<uint8_t*, uint32_t> views;  // mapped views and their sizes
+std::vector<Mapping> mappings;   // handle h is mappings[h - 1]
+std::map<uint8_t*, View> views;  // mapped views
+
+// Drops the object when neither its handle nor a view holds it any longer.
+void ReleaseMapping(size_t index) {
+    Mapping& m = mappings[index];
+    if (m.fd >= 0 && !m.handle_open && m.views == 0) {
+        close(m.fd);
+        m.fd = -1;
+    }
+}
+
+// A mapping object of the file behind `fd` is alive.
+bool FileIsMapped(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    for (const Mapping& m : mappings)
+        if (m.fd >= 0 && m.device == st.st_dev && m.inode == st.st_ino) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -45,6 +74,12 @@ void HostLaunchReset() {
     move_result = 1;
     moves.clear();
     mapping_fault = 0;
+    for (auto& v : views)
+        munmap(v.first, v.second.size);
+    views.clear();
+    for (Mapping& m : mappings)
+        if (m.fd >= 0) close(m.fd);
+    mappings.clear();
 }
 
 void HostSetWinExecResult(uint32_t result) {
@@ -118,8 +153,9 @@ intptr_t PlatCreateFileMapping(FileHandle file, uint32_t maximum_size) {
     if (ok && static_cast<uint64_t>(st.st_size) < maximum_size)
         ok = ftruncate(static_cast<int>(file), maximum_size) == 0;
     intptr_t handle = 0;
-    if (ok) {
-        mappings.push_back(Mapping{static_cast<int>(file), maximum_size});
+    int fd = ok ? dup(static_cast<int>(file)) : -1;
+    if (fd >= 0) {
+        mappings.push_back(Mapping{fd, maximum_size, st.st_dev, st.st_ino, true, 0});
         handle = static_cast<intptr_t>(mappings.size());
     }
     HostLog("CreateFileMappingA(%d, PAGE_READWRITE, %u) = %ld", static_cast<int>(file),
@@ -130,11 +166,14 @@ intptr_t PlatCreateFileMapping(FileHandle file, uint32_t maximum_size) {
 uint8_t* PlatMapViewOfFile(intptr_t mapping) {
     uint8_t* view = nullptr;
     if (mapping_fault != 2 && mapping > 0 && static_cast<size_t>(mapping) <= mappings.size()) {
-        const Mapping& m = mappings[static_cast<size_t>(mapping) - 1];
-        void* p = mmap(nullptr, m.size, PROT_READ | PROT_WRITE, MAP_SHARED, m.fd, 0);
+        size_t index = static_cast<size_t>(mapping) - 1;
+        Mapping& m = mappings[index];
+        void* p = m.handle_open ? mmap(nullptr, m.size, PROT_READ | PROT_WRITE, MAP_SHARED, m.fd, 0)
+                                : MAP_FAILED;
         if (p != MAP_FAILED) {
             view = static_cast<uint8_t*>(p);
-            views[view] = m.size;
+            views[view] = View{index, m.size};
+            ++m.views;
         }
     }
     HostLog("MapViewOfFile(%ld, FILE_MAP_WRITE) = %s", static_cast<long>(mapping),
@@ -145,19 +184,33 @@ uint8_t* PlatMapViewOfFile(intptr_t mapping) {
 int PlatUnmapViewOfFile(uint8_t* view) {
     auto it = views.find(view);
     if (it == views.end()) return 0;
-    munmap(view, it->second);
+    munmap(view, it->second.size);
+    size_t index = it->second.mapping;
     views.erase(it);
+    --mappings[index].views;
+    ReleaseMapping(index);
     HostLog("UnmapViewOfFile()");
     return 1;
 }
 
 void PlatCloseMapping(intptr_t mapping) {
     HostLog("CloseHandle(mapping %ld)", static_cast<long>(mapping));
+    if (mapping <= 0 || static_cast<size_t>(mapping) > mappings.size()) return;
+    size_t index = static_cast<size_t>(mapping) - 1;
+    mappings[index].handle_open = false;
+    ReleaseMapping(index);
 }
 
+// Windows refuses (ERROR_USER_MAPPED_FILE) while the file has a mapping object: every view
+// must be unmapped and the mapping's handle closed first.
 int PlatSetEndOfFile(FileHandle file) {
-    off_t at = lseek(static_cast<int>(file), 0, SEEK_CUR);
-    int ok = at >= 0 && ftruncate(static_cast<int>(file), at) == 0;
-    HostLog("SetEndOfFile(%d) at %ld = %d", static_cast<int>(file), static_cast<long>(at), ok);
+    int fd = static_cast<int>(file);
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at >= 0 && FileIsMapped(fd)) {
+        HostLog("SetEndOfFile(%d) at %ld = 0 (ERROR_USER_MAPPED_FILE)", fd, static_cast<long>(at));
+        return 0;
+    }
+    int ok = at >= 0 && ftruncate(fd, at) == 0;
+    HostLog("SetEndOfFile(%d) at %ld = %d", fd, static_cast<long>(at), ok);
     return ok;
 }

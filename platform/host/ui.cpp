@@ -2,6 +2,8 @@
 // Windows of the installer run their procedures; windows that a test sets up for other
 // programs record what they receive. Message boxes take scripted answers or ask on the terminal.
 #include <stdio.h>
+#include <stdlib.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <deque>
@@ -24,22 +26,49 @@ struct SimWindow {
     std::vector<HostReceived> received;  // what a window without procedure was sent or posted
     int control_id;                      // a dialog control's id, 0 for top-level windows
     PlatWindow dialog;                   // the dialog a control belongs to
+    bool is_dialog;                      // a dialog of this program: default processing paints
+    bool invalid;                        // the update region is not empty: WM_PAINT is due
     bool ended;                          // a dialog ended by EndDialog
     intptr_t result;                     // the value given to EndDialog
     PlatRect rect;                       // screen rectangle
     uint32_t range_max;                  // a progress bar's range, 0..range_max
+    uintptr_t position;                  // a progress bar's position
 };
 
 constexpr PlatWindow kDesktop = 0x10000;              // stands for the desktop window
 constexpr PlatRect kDesktopRect = {0, 0, 1024, 768};  // the simulated screen
+// WM_PAINT handed out this many times with no window validated and no posted message taken in
+// between: a window that is never validated and a loop that takes nothing else, which Windows
+// would spin in for ever. (The tick hook's pumping takes three at a time; it stays far below.)
+constexpr int kEndlessPaints = 1000000;
 
 std::map<std::string, PlatWindowProc> classes;  // registered classes of this program
 std::vector<SimWindow> windows;                 // handle h is windows[h - 1]
+std::vector<PlatWindow> z_order;                // top-level windows, the front one first
 std::deque<PlatMessage> queue;                  // the thread's posted messages
+int paints_in_a_row;                            // WM_PAINT handed out since the last validation
+
+// A call that would never return on Windows: by default because nothing is queued, no window
+// of the thread needs painting and no other thread can send anything. The test fails here,
+// naming the call.
+[[noreturn]] void Hang(const char* call, const char* why =
+                                             "no message is queued, no window of the thread needs "
+                                             "painting, and nothing else can send one") {
+    fflush(stdout);
+    fprintf(stderr, "host simulation: %s waits for ever: %s\n", call, why);
+    abort();
+}
 
 PlatWindow Add(SimWindow window) {
     windows.push_back(window);
-    return static_cast<PlatWindow>(windows.size());
+    PlatWindow handle = static_cast<PlatWindow>(windows.size());
+    if (window.control_id == 0) z_order.insert(z_order.begin(), handle);
+    return handle;
+}
+
+void RemoveFromZOrder(PlatWindow w) {
+    for (size_t i = 0; i < z_order.size(); ++i)
+        if (z_order[i] == w) z_order.erase(z_order.begin() + static_cast<long>(i--));
 }
 
 SimWindow NewWindow(const std::string& title, PlatWindowProc proc) {
@@ -60,23 +89,16 @@ void EndProgressLine() {
     progress_drawn = false;
 }
 
-void DrawProgress(const SimWindow& bar, uintptr_t position) {
+void DrawProgress(const SimWindow& bar) {
     if (!isatty(1)) return;
     progress_drawn = true;
     const int width = 40;
     uint32_t max = bar.range_max ? bar.range_max : 1;
-    uint32_t done = position > max ? max : static_cast<uint32_t>(position);
+    uint32_t done = bar.position > max ? max : static_cast<uint32_t>(bar.position);
     int filled = static_cast<int>(static_cast<uint64_t>(done) * width / max);
     fprintf(stdout, "\r  [%.*s%*s] %3u%%", filled, "########################################",
             width - filled, "", static_cast<unsigned>(static_cast<uint64_t>(done) * 100 / max));
     fflush(stdout);
-}
-
-// What a control does with a message sent to it: progress bars keep their range and draw.
-intptr_t ControlMessage(SimWindow* control, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (message == kPbmSetRange) control->range_max = static_cast<uint32_t>(lparam) >> 16;
-    if (message == kPbmSetPos) DrawProgress(*control, wparam);
-    return 0;
 }
 
 SimWindow* Find(PlatWindow w) {
@@ -85,20 +107,86 @@ SimWindow* Find(PlatWindow w) {
     return s->alive ? s : nullptr;
 }
 
+// A window of this thread that Windows would paint: this program's visible windows and the
+// controls of its dialogs. Other programs' windows are painted by their own threads.
+bool OwnPaintable(const SimWindow& s) {
+    return s.alive && (s.proc || s.control_id) && s.desc.visible;
+}
+
+void Invalidate(SimWindow* s) {
+    if (OwnPaintable(*s)) s->invalid = true;
+}
+
+// BeginPaint/EndPaint: the update region is emptied and WM_PAINT stops coming.
+void Validate(PlatWindow w) {
+    SimWindow* s = Find(w);
+    if (!s || !s->invalid) return;
+    s->invalid = false;
+    paints_in_a_row = 0;
+    if (s->control_id)
+        HostLog("Painted(%ld, control %d)", static_cast<long>(w), s->control_id);
+    else
+        HostLog("Painted(%ld)", static_cast<long>(w));
+}
+
+// What a control does with a message: it paints itself, a progress bar keeps its range and
+// position, and a change of either is painted on the next WM_PAINT.
+intptr_t ControlMessage(PlatWindow w, SimWindow* control, uint32_t message, uintptr_t wparam,
+                        intptr_t lparam) {
+    if (message == kWmPaint) {
+        if (control->range_max || control->position) DrawProgress(*control);
+        Validate(w);
+    } else if (message == kPbmSetRange) {
+        control->range_max = static_cast<uint32_t>(lparam) >> 16;
+        Invalidate(control);
+    } else if (message == kPbmSetPos && control->position != wparam) {
+        control->position = wparam;
+        Invalidate(control);
+    }
+    return 0;
+}
+
 intptr_t Deliver(PlatWindow w, uint32_t message, uintptr_t wparam, intptr_t lparam) {
     SimWindow* s = Find(w);
     if (!s) return 0;
     if (!s->proc) {
         s->received.push_back(HostReceived{message, wparam, lparam, false});
-        return s->control_id ? ControlMessage(s, message, wparam, lparam) : 0;
+        return s->control_id ? ControlMessage(w, s, message, wparam, lparam) : 0;
     }
-    return s->proc(w, message, wparam, lparam);
+    bool dialog = s->is_dialog;
+    intptr_t result = s->proc(w, message, wparam, lparam);
+    // A dialog procedure that returns FALSE leaves the message to the dialog manager, whose
+    // default processing paints the dialog.
+    if (message == kWmPaint && dialog && result == 0) Validate(w);
+    return result;
+}
+
+// The next message as GetMessageA and PeekMessageA see it: posted messages first; when none is
+// left, WM_PAINT for the first window whose update region is not empty. WM_PAINT is never
+// queued, and taking it does not remove it: it comes again until the window is validated.
+bool NextMessage(PlatMessage* out, const char* call) {
+    if (!queue.empty()) {
+        *out = queue.front();
+        queue.pop_front();
+        paints_in_a_row = 0;
+        return true;
+    }
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (!windows[i].invalid || !OwnPaintable(windows[i])) continue;
+        if (++paints_in_a_row > kEndlessPaints)
+            Hang(call, "WM_PAINT comes again and again for a window that is never validated");
+        *out = PlatMessage{static_cast<PlatWindow>(i + 1), kWmPaint, 0, 0};
+        return true;
+    }
+    return false;
 }
 
 void ResetWindows() {
     classes.clear();
     windows.clear();
+    z_order.clear();
     queue.clear();
+    paints_in_a_row = 0;
 }
 
 // Hooks the window state into HostReset; the tools link the file calls without it.
@@ -108,10 +196,11 @@ const bool kResetRegistered = SimAddResetHook(ResetWindows);
 
 int PlatRegisterClass(const char* class_name, uint32_t class_style, PlatWindowProc proc,
                       int icon_id, int background) {
-    classes[class_name] = proc;
-    HostLog("RegisterClassExA(%s, style=%u, icon=%d, background=%d) = 1", class_name, class_style,
-            icon_id, background);
-    return 1;
+    int ok = !SimCallFails(kHostRegisterClass, nullptr);
+    if (ok) classes[class_name] = proc;
+    HostLog("RegisterClassExA(%s, style=%u, icon=%d, background=%d) = %d", class_name, class_style,
+            icon_id, background, ok);
+    return ok;
 }
 
 PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const char* title,
@@ -123,8 +212,9 @@ PlatWindow PlatCreateWindow(uint32_t ex_style, const char* class_name, const cha
     }
     SimWindow window = NewWindow(title, it->second);
     window.class_name = class_name;
-    window.desc.visible = (style & 0x10000000) != 0;  // WS_VISIBLE
+    window.desc.visible = (style & kWsVisible) != 0;
     window.desc.ex_style = ex_style;
+    window.invalid = window.desc.visible;
     PlatWindow w = Add(window);
     HostLog("CreateWindowExA(%u, %s, %s, 0x%X) = %ld", ex_style, class_name, title, style,
             static_cast<long>(w));
@@ -152,21 +242,13 @@ intptr_t PlatSendMessage(PlatWindow window, uint32_t message, uintptr_t wparam, 
 }
 
 int PlatGetMessage(PlatMessage* out) {
-    if (queue.empty()) {
-        // A real loop would wait for ever; the simulation ends it so that a test cannot hang.
-        HostLog("GetMessageA() = 0 (queue empty)");
-        return 0;
-    }
-    *out = queue.front();
-    queue.pop_front();
+    if (!NextMessage(out, "GetMessageA")) Hang("GetMessageA");
     HostLog("GetMessageA() = 0x%X", out->message);
     return out->message == kWmQuit ? 0 : 1;
 }
 
 int PlatPeekMessage(PlatMessage* out) {
-    if (queue.empty()) return 0;
-    *out = queue.front();
-    queue.pop_front();
+    if (!NextMessage(out, "PeekMessageA")) return 0;
     HostLog("PeekMessageA(PM_REMOVE) = 0x%X", out->message);
     return 1;
 }
@@ -175,7 +257,8 @@ void PlatDispatchMessage(const PlatMessage* message) {
     Deliver(message->window, message->message, message->wparam, message->lparam);
 }
 
-intptr_t PlatDefWindowProc(PlatWindow, uint32_t, uintptr_t, intptr_t) {
+intptr_t PlatDefWindowProc(PlatWindow window, uint32_t message, uintptr_t, intptr_t) {
+    if (message == kWmPaint) Validate(window);
     return 0;
 }
 
@@ -184,6 +267,7 @@ int PlatDestroyWindow(PlatWindow window) {
     if (!Find(window)) return 0;
     Deliver(window, kWmDestroy, 0, 0);
     windows[static_cast<size_t>(window) - 1].alive = false;
+    RemoveFromZOrder(window);
     return 1;
 }
 
@@ -222,11 +306,27 @@ int PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint
 
 int PlatSetForegroundWindow(PlatWindow window) {
     HostLog("SetForegroundWindow(%ld)", static_cast<long>(window));
-    return Find(window) != nullptr;
+    SimWindow* s = Find(window);
+    if (!s || s->control_id) return 0;
+    RemoveFromZOrder(window);
+    z_order.insert(z_order.begin(), window);
+    return 1;
 }
 
+// RDW_UPDATENOW paints at once, before the call returns, what is already invalid: WM_PAINT is
+// sent to the window, then (RDW_ALLCHILDREN) to each of its controls that needs it.
 void PlatPaintNow(PlatWindow window) {
     HostLog("RedrawWindow(%ld, RDW_UPDATENOW|RDW_ALLCHILDREN)", static_cast<long>(window));
+    SimWindow* s = Find(window);
+    if (s && s->invalid) Deliver(window, kWmPaint, 0, 0);
+    for (size_t i = 0; i < windows.size(); ++i)
+        if (windows[i].alive && windows[i].dialog == window && windows[i].invalid)
+            Deliver(static_cast<PlatWindow>(i + 1), kWmPaint, 0, 0);
+}
+
+void HostInvalidateWindow(intptr_t window) {
+    SimWindow* s = Find(window);
+    if (s) Invalidate(s);
 }
 
 int PlatEndDialog(PlatWindow dialog, intptr_t result) {
@@ -249,10 +349,14 @@ std::vector<HostReceived> HostWindowMessages(intptr_t window) {
     return s ? s->received : std::vector<HostReceived>{};
 }
 
+// Top-level windows only, the front one first, the title compared without regard to case.
 PlatWindow PlatFindWindow(const char* title) {
     PlatWindow found = 0;
-    for (size_t i = 0; i < windows.size() && !found; ++i)
-        if (windows[i].alive && windows[i].title == title) found = static_cast<PlatWindow>(i + 1);
+    for (PlatWindow w : z_order)
+        if (Find(w) && strcasecmp(Find(w)->title.c_str(), title) == 0) {
+            found = w;
+            break;
+        }
     HostLog("FindWindowA(NULL, \"%s\") = %ld", title, static_cast<long>(found));
     return found;
 }
@@ -318,7 +422,8 @@ intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, i
     }
     SimWindow window = NewWindow("", proc);
     window.desc.parent = owner;
-    window.desc.visible = true;
+    window.desc.visible = false;  // the template has no WS_VISIBLE: shown after WM_INITDIALOG
+    window.is_dialog = true;
     window.rect = PlatRect{0, 0, t->width, t->height};
     PlatWindow dialog = Add(window);
     for (const ControlSpec& c : t->controls) {
@@ -331,18 +436,31 @@ intptr_t PlatDialogBox(int template_id, PlatWindow owner, PlatWindowProc proc, i
     HostLog("DialogBoxParamA(%d, owner=%ld) opened %ld", template_id, static_cast<long>(owner),
             static_cast<long>(dialog));
     proc(dialog, kWmInitDialog, 0, param);
-    // The dialog manager shows the dialog: it is painted, and a user may then press a button.
-    PlatPostMessage(dialog, kWmPaint, 0, 0);
+    // The dialog manager shows the dialog: it and its controls need painting, and a user may
+    // then press a button.
+    for (size_t i = 0; i < windows.size(); ++i) {
+        SimWindow& w = windows[i];
+        if (!w.alive || (static_cast<PlatWindow>(i + 1) != dialog && w.dialog != dialog)) continue;
+        w.desc.visible = true;
+        w.invalid = true;
+    }
     if (template_id == 1030) PlatPostMessage(dialog, kWmCommand, DialogAnswer(dialog), 0);
     PlatMessage m;
-    while (!windows[static_cast<size_t>(dialog) - 1].ended && PlatPeekMessage(&m)) {
-        if (m.message == kWmQuit) break;
+    char call[32];
+    snprintf(call, sizeof call, "DialogBoxParamA(%d)", template_id);
+    while (!windows[static_cast<size_t>(dialog) - 1].ended) {
+        if (!NextMessage(&m, call)) Hang(call);
+        if (m.message == kWmQuit) {
+            // The modal loop ends and leaves the quit message for the loop outside it.
+            queue.push_front(m);
+            break;
+        }
         PlatDispatchMessage(&m);
     }
     SimWindow& done = windows[static_cast<size_t>(dialog) - 1];
-    // A real modal loop would wait for ever when nothing ends it; the simulation returns -1.
     intptr_t result = done.ended ? done.result : -1;
     done.alive = false;
+    RemoveFromZOrder(dialog);
     for (SimWindow& w : windows)
         if (w.dialog == dialog) w.alive = false;
     EndProgressLine();
@@ -362,6 +480,7 @@ int PlatSetWindowText(PlatWindow window, const char* text) {
     SimWindow* s = Find(window);
     if (!s) return 0;
     s->title = text;
+    if (s->control_id) Invalidate(s);  // a control shows its new text on its next paint
     return 1;
 }
 
@@ -400,19 +519,12 @@ int PlatMoveWindow(PlatWindow window, int32_t x, int32_t y, int32_t width, int32
     return 1;
 }
 
-// Top-level windows stand in Z order from the newest to the oldest.
+// The desktop's first child is the front top-level window; GW_HWNDNEXT goes one step back.
 PlatWindow PlatGetWindow(PlatWindow window, uint32_t relation) {
-    size_t from = windows.size();
-    if (relation == kGwChild && window == kDesktop) {
-        from = windows.size();
-    } else if (relation == kGwHwndNext && window > 0 &&
-               static_cast<size_t>(window) <= windows.size()) {
-        from = static_cast<size_t>(window) - 1;
-    } else {
-        return 0;
-    }
-    for (size_t i = from; i-- > 0;)
-        if (windows[i].alive && windows[i].control_id == 0) return static_cast<PlatWindow>(i + 1);
+    if (relation == kGwChild && window == kDesktop) return z_order.empty() ? 0 : z_order[0];
+    if (relation != kGwHwndNext) return 0;
+    for (size_t i = 0; i + 1 < z_order.size(); ++i)
+        if (z_order[i] == window) return z_order[i + 1];
     return 0;
 }
 
@@ -437,7 +549,8 @@ void PlatRestrictDllSearch() {
 }
 
 int PlatInitCommonControls(uint32_t classes) {
-    HostLog("LoadLibraryA(C:\\WINDOWS\\system32\\COMCTL32.DLL) = 1");
+    // The Windows build names the library alone; the restricted search finds the system's.
+    HostLog("LoadLibraryA(COMCTL32.DLL) = 1");
     HostLog("InitCommonControlsEx(8, 0x%X) = 1", classes);
     return 1;
 }

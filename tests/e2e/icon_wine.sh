@@ -25,7 +25,7 @@ seq 1 1000000 >"$work/pack-movie.bin"
 } | e2e_build_installer Night-setup.exe
 say "installer built"
 # The file properties as Windows reads them (GetFileVersionInfo, VerQueryValue).
-x86_64-w64-mingw32-gcc -Os -s -o "$work/version_info.exe" "$(dirname "$0")/helpers/version_info.c" \
+"$e2e_cc" -Os -s -o "$work/version_info.exe" "$(dirname "$0")/helpers/version_info.c" \
     -lversion || fail "cannot build version_info.exe"
 (cd "$work/pack" && "$wine" "$work/version_info.exe" Night-setup.exe) 2>/dev/null | tr -d '\r' \
     >"$out_dir/version.txt"

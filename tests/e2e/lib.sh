@@ -385,3 +385,86 @@ e2e_expect_activation() {
         fail "the screen saver was not switched on with SystemParametersInfoA(17, 1, 0, 1)"
     say "activation took the $e2e_family branch: ${write#Call }"
 }
+
+# The ink of the last line of a one-line message box's text, from a shot of the box alone: one
+# "x,y" a pixel, x counted from the box's right edge and y from the line's top. The text is the
+# band of dark pixels in the right half of the box above the last band there (the buttons).
+e2e_box_text_end_ink() {
+    local width height
+    read -r width height < <(identify -format '%w %h' "$1")
+    convert "$1" -colorspace Gray -threshold 45% txt:- | awk -F'[,: ]+' -v W="$width" -v H="$height" '
+        NR > 1 && /#000000/ && $1 >= W / 2 && $1 < W - 6 && $2 >= 6 && $2 < H - 6 {
+            ink[$1, $2] = 1
+            row[$2] = 1
+        }
+        END {
+            n = 0
+            previous = 0
+            for (y = 6; y < H - 6; ++y) {
+                if (row[y] && !previous) top[++n] = y
+                if (row[y]) bottom[n] = y
+                previous = row[y]
+            }
+            if (n < 2) exit 1
+            for (x = int(W / 2); x < W - 6; ++x)
+                for (y = top[n - 1]; y <= bottom[n - 1]; ++y)
+                    if (ink[x, y]) print W - x "," y - top[n - 1]
+        }'
+}
+
+# Whether a shot of a one-line message box shows the final period of its text: the last glyph
+# of the line is a dot of at most 3 x 3 pixels in the lower half of the line.
+e2e_box_shows_final_period() {
+    e2e_box_text_end_ink "$1" | awk -F, '
+        { ink[$1, $2] = 1; if ($2 > h) h = $2; if (!min_x || $1 < min_x) min_x = $1 }
+        END {
+            if (!min_x) exit 1
+            top = 99; low = -1
+            for (x = min_x; x < min_x + 8; ++x) {
+                any = 0
+                for (y = 0; y <= h; ++y) if (ink[x, y]) { any = 1; if (y < top) top = y; if (y > low) low = y }
+                if (!any) break
+            }
+            exit !(x - min_x <= 3 && low - top <= 2 && low >= h / 2)
+        }'
+}
+
+# Checks the text drawn in message box window $1 (one line, MB_OK) against text $2: the end of
+# the line must be drawn exactly as Wine's own message box draws the same text (a plain
+# MessageBoxA of the helper show_box.c, shown after the box has been answered), so nothing of
+# the installer (manifest, DPI awareness, fonts) cuts it. Shots go to $out_dir as $3-box.png
+# and $3-wine.png. Call it while the box shows; answer the box afterwards.
+e2e_check_box_text() {
+    local box=$1 text=$2 name=$3 control_pid control w
+    e2e_shot "$box" "$out_dir/$name-box.png" || fail "no shot of the box"
+    [ -x "$work/show_box.exe" ] || "$e2e_cc" -Os -s -mwindows -o "$work/show_box.exe" \
+        "$(dirname "${BASH_SOURCE[0]}")/helpers/show_box.c" || fail "cannot build show_box.exe"
+    WINEDEBUG=-all "$wine" "$work/show_box.exe" "$text" >>"$out_dir/wine.log" 2>&1 &
+    control_pid=$!
+    control=
+    for _ in $(seq 600); do
+        for w in $(e2e_windows show_box.exe); do control=$w; done
+        [ -n "$control" ] && break
+        sleep 0.1
+    done
+    [ -n "$control" ] || fail "Wine's own box for \"$text\" did not show"
+    sleep 0.5
+    e2e_shot "$control" "$out_dir/$name-wine.png"
+    e2e_answer "$control" Return 20
+    wait "$control_pid" 2>/dev/null
+    local ours theirs
+    ours=$(e2e_box_text_end_ink "$out_dir/$name-box.png" | sort | paste -sd ' ')
+    theirs=$(e2e_box_text_end_ink "$out_dir/$name-wine.png" | sort | paste -sd ' ')
+    [ -n "$ours" ] || fail "no text found in the box (see $out_dir/$name-box.png)"
+    [ "$ours" = "$theirs" ] ||
+        fail "the box draws \"$text\" unlike Wine's own box (see $out_dir/$name-box.png, $name-wine.png)"
+    case "$text" in
+    *.)
+        if e2e_box_shows_final_period "$out_dir/$name-box.png"; then
+            say "the box shows \"$text\" whole"
+        else
+            say "the box draws \"$text\" as Wine's own box does; Wine cuts its final period in both"
+        fi
+        ;;
+    esac
+}

@@ -147,6 +147,21 @@ TEST_F(Reader, LookupsIgnoreCaseAndTakeTheLatestOfAName) {
     EXPECT_EQ(SameEntryData("SAVER", "nothing"), 0);
 }
 
+// A name field of 16 characters has no NUL: it matches that name exactly, in any case, and
+// neither a longer name that starts with it nor a shorter one.
+TEST_F(Reader, FullLengthNamesAndTheLastRecord) {
+    std::vector<TestEntry> entries = ThreeEntries();
+    entries.push_back({"ADDITIONALFILE16", Bytes(16, 1)});
+    ASSERT_NE(Open(BuildTestArchive({}, entries)), kInvalidFile);
+    EXPECT_EQ(GetStoredSize("ADDITIONALFILE16"), 16);
+    EXPECT_EQ(GetStoredSize("additionalfile16"), 16);
+    EXPECT_EQ(GetStoredSize("ADDITIONALFILE16X"), -1);
+    EXPECT_EQ(GetStoredSize("ADDITIONALFILE1"), -1);
+    ASSERT_EQ(ReaderRecordCount(), 4u);
+    EXPECT_NE(ReaderRecord(3), nullptr);
+    EXPECT_EQ(ReaderRecord(4), nullptr);
+}
+
 TEST_F(Reader, InlineEntries) {
     std::vector<DirectoryRecord> records = {
         MakeRecord("SAVER", 0, 0, 0, 2, 2),
