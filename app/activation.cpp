@@ -1,13 +1,13 @@
 // Activation of the installed screen saver and its uninstall entry.
 #include "app/activation.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "app/settings.h"
+#include "app/text.h"
 #include "platform/shell.h"
 
-const char kUninstallKeyFormat[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\%s";
+const char kUninstallKeyPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\";
 
 namespace {
 
@@ -101,8 +101,14 @@ void FormDisplayName(char* out) {
     const char* file = Settings.ScreenSaverFileName;
     size_t length = strlen(file);
     // The name less its ".scr"; a name shorter than the extension (the default "1") gives none.
-    int stem = length > 4 ? static_cast<int>(length - 4) : 0;
-    snprintf(out, kDisplayNameSize, "Screensaver (%.*s)", stem, file);
+    const uint32_t stem = length > 4 ? static_cast<uint32_t>(length - 4) : 0;
+    uint32_t at = 0;
+    out[0] = '\0';
+    // A settings name (at most 63 characters) always fits; anything else gives no name at all.
+    if (!AppendText(out, kDisplayNameSize, &at, "Screensaver (") ||
+        !Append(out, kDisplayNameSize, &at, file, stem) ||
+        !AppendText(out, kDisplayNameSize, &at, ")"))
+        out[0] = '\0';
 }
 
 int FormUninstallCommand(char* out) {
@@ -110,12 +116,13 @@ int FormUninstallCommand(char* out) {
     const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
     if (!path) return 0;
     // Quoted: a path with a space would otherwise be run as its first word.
-    int length = snprintf(out, kUninstallCommandSize, "\"%s\" /U", path);
-    if (length < 0 || static_cast<uint32_t>(length) >= kUninstallCommandSize) {
-        out[0] = '\0';
-        return 0;
-    }
-    return 1;
+    uint32_t at = 0;
+    if (AppendText(out, kUninstallCommandSize, &at, "\"") &&
+        AppendText(out, kUninstallCommandSize, &at, path) &&
+        AppendText(out, kUninstallCommandSize, &at, "\" /U"))
+        return 1;
+    out[0] = '\0';
+    return 0;
 }
 
 int SetUninstallValue(const char* key_path, const char* value_name, const char* text) {
@@ -131,7 +138,10 @@ int RegisterUninstall() {
     char key_path[kUninstallKeySize];
     char display_name[kDisplayNameSize];
     char command[kUninstallCommandSize];
-    snprintf(key_path, sizeof key_path, kUninstallKeyFormat, Settings.ScreenSaverFileName);
+    uint32_t at = 0;
+    if (!AppendText(key_path, sizeof key_path, &at, kUninstallKeyPrefix) ||
+        !AppendText(key_path, sizeof key_path, &at, Settings.ScreenSaverFileName))
+        return 0;
     FormDisplayName(display_name);
     // An entry whose command does not fit is not written at all: a cut command would run
     // another file, or the saver without its " /U".

@@ -10,7 +10,7 @@ constexpr uint32_t kUninstallKeySize = 128;  // 52-character prefix + a 63-chara
 constexpr uint32_t kDisplayNameSize = 128;
 constexpr uint32_t kUninstallCommandSize = 256;
 
-extern const char kUninstallKeyFormat[];  // "SOFTWARE\...\UnInstall\%s"
+extern const char kUninstallKeyPrefix[];  // "SOFTWARE\...\UnInstall\", then the file name
 
 // The Windows directory ("c:\win95" when it cannot be had), a backslash unless it ends in one,
 // and `name`, in the one shared 260-byte path buffer; the next call overwrites it. Null (and the

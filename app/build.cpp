@@ -3,13 +3,13 @@
 // copies follow one another and the sequence decides on the latch at a few points only.
 #include "app/build.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "app/activation.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "app/text.h"
 #include "archive/extract.h"
 #include "archive/file_name.h"
 #include "archive/reader.h"
@@ -197,8 +197,11 @@ void CopyNumberedSeries(const char* base) {
         // that succeeds takes one of the 32 records, so the loop is bounded.
         for (int k = 1;; ++k) {
             char name[kSeriesNameSize];
-            snprintf(name, sizeof name, "%s%02d", base, k);
-            if (!CopyEntry(name, 0)) break;
+            uint32_t at = 0;
+            if (!AppendText(name, sizeof name, &at, base) ||
+                !AppendNumber(name, sizeof name, &at, static_cast<uint32_t>(k), 2) ||
+                !CopyEntry(name, 0))
+                break;
         }
     }
     StickyError.latched = latched;

@@ -6,6 +6,7 @@
 #include "app/activation.h"
 #include "app/build.h"
 #include "app/settings.h"
+#include "app/text.h"
 #include "platform/files.h"
 #include "platform/launch.h"
 #include "platform/system.h"
@@ -21,15 +22,6 @@ constexpr uint32_t kRenameHeaderSize = 10;
 
 char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-// Appends `text` at `*at` in `out` of `size` bytes; 0 when it does not fit with a NUL.
-int Append(char* out, uint32_t size, uint32_t* at, const char* text, uint32_t length) {
-    if (*at + length >= size) return 0;
-    memcpy(out + *at, text, length);
-    *at += length;
-    out[*at] = '\0';
-    return 1;
 }
 
 // A program path that names its folder from a root: "X:\", "X:/" or a "\\server" share.

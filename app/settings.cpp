@@ -2,25 +2,18 @@
 // of another code page, and the progress total.
 #include "app/settings.h"
 
-#include <stdio.h>
 #include <string.h>
 
+#include "app/text.h"
 #include "archive/cipher.h"
 #include "archive/extract.h"
 #include "archive/reader.h"
 #include "platform/shell.h"
 
-namespace {
+namespace {}  // namespace
 
-// The built-in defaults are placeholders: they apply only when "INFO" cannot be read.
-constexpr InstallerSettings kDefaults = {
-    "1", "-", "-", "-", "-", "-", "-", 9, 1, "Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1",
-    7};
-
-}  // namespace
-
-InstallerSettings Settings = kDefaults;  // what the rest of the installer reads
-uint8_t InfoBlock[kInfoSize];            // 6,148 bytes: "INFO" as read, changed only here
+InstallerSettings Settings = kDefaultSettings;  // what the rest of the installer reads
+uint8_t InfoBlock[kInfoSize];                   // 6,148 bytes: "INFO" as read, changed only here
 
 namespace {
 
@@ -114,11 +107,6 @@ uint32_t InfoWord(uint32_t offset) {
            static_cast<uint32_t>(InfoBlock[offset + 3]) << 24;
 }
 
-void ResetSettings() {
-    Settings = kDefaults;
-    memset(InfoBlock, 0, sizeof InfoBlock);
-}
-
 void LoadSettings() {
     FileHandle archive = OpenArchive(nullptr);
     if (archive == kInvalidFile) return;
@@ -149,7 +137,9 @@ int32_t ComputeProgressTotal() {
         total += CountedSize(name);
     for (int k = 0; k < kCountedNumbered; ++k) {
         char name[8];
-        snprintf(name, sizeof name, "ADDL%d", k);
+        uint32_t at = 0;
+        AppendText(name, sizeof name, &at, "ADDL");
+        AppendNumber(name, sizeof name, &at, static_cast<uint32_t>(k), 1);
         total += CountedSize(name);
     }
     CloseArchive(archive);

@@ -17,7 +17,9 @@ static int SameLetters(const char* a, const char* b, size_t n) {
 // spaces stand before it ("NUL .txt" is the null device). COM and LPT take the digits 0-9 and
 // the superscripts 1, 2 and 3 of the ANSI code page (0xB9, 0xB2, 0xB3).
 static int IsDeviceName(const char* name) {
-    size_t n = strcspn(name, ".");
+    size_t n = 0;
+    while (name[n] != '\0' && name[n] != '.')
+        ++n;
     while (n > 0 && name[n - 1] == ' ')
         --n;
     static const char* const kDevices[] = {"CON",    "PRN",    "AUX",    "NUL",
@@ -32,11 +34,14 @@ static int IsDeviceName(const char* name) {
 FileNameFault CheckFileName(const char* name) {
     const size_t length = strlen(name);
     if (length == 0) return kNameEmpty;
+    int only_dots_and_spaces = 1, two_dots = 0;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
         if (*p < 0x20 || *p == 0x7F) return kNameControl;
         if (strchr("\\/:*?\"<>|", *p) != nullptr) return kNameReserved;
+        only_dots_and_spaces &= *p == '.' || *p == ' ';
+        two_dots |= *p == '.' && p[1] == '.';
     }
-    if (strspn(name, ". ") == length || strstr(name, "..") != nullptr) return kNameDots;
+    if (only_dots_and_spaces || two_dots) return kNameDots;
     if (name[length - 1] == '.' || name[length - 1] == ' ') return kNameTrailing;
     if (IsDeviceName(name)) return kNameDevice;
     return kNameSafe;

@@ -287,13 +287,28 @@ static inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 
+// The bits below the lowest set bit of x (x != 0), and above the highest. 32-bit builds take the
+// two halves: their 64-bit builtins are library calls that the installer does not link.
+static inline unsigned LowZeros(uint64_t x) {
+    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_ctzll(x));
+    const uint32_t low = static_cast<uint32_t>(x);
+    return low ? static_cast<unsigned>(__builtin_ctz(low))
+               : 32 + static_cast<unsigned>(__builtin_ctz(static_cast<uint32_t>(x >> 32)));
+}
+static inline unsigned HighZeros(uint64_t x) {
+    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_clzll(x));
+    const uint32_t high = static_cast<uint32_t>(x >> 32);
+    return high ? static_cast<unsigned>(__builtin_clz(high))
+                : 32 + static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(x)));
+}
+
 // Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch or
 // more when they agree up to the 60th byte.
 static inline size_t MatchEnd(const uint8_t* a, const uint8_t* b, size_t from) {
     size_t i = from;
     for (;;) {
         const uint64_t x = Load64(a + i) ^ Load64(b + i);
-        if (x != 0) return i + (static_cast<size_t>(__builtin_ctzll(x)) >> 3);
+        if (x != 0) return i + (static_cast<size_t>(LowZeros(x)) >> 3);
         i += 8;
         if (i >= kMaxMatch) return i;
     }
@@ -341,7 +356,7 @@ static inline void InsertPosition(size_t r) {
         if (head != other) {
             at = next + kLeftWord + (head > other);
             if (!kTrack) continue;
-            i = 1 + (static_cast<size_t>(__builtin_clzll(head ^ other)) >> 3);
+            i = 1 + (static_cast<size_t>(HighZeros(head ^ other)) >> 3);
         } else {
             const size_t p = next / kNodeWords;
             i = MatchEnd(key, ring + p, 9);
