@@ -14,9 +14,11 @@ namespace {
 
 #if defined(SS_WIN64_STUB) && defined(SS_WIN32_STUB)
 const char* const kStubs[2] = {SS_WIN64_STUB, SS_WIN32_STUB};
+const char* const kWin64Dir = SS_WIN64_DIR_PATH;
 #define NEED_WINDOWS_STUBS() (void)0
 #else
 const char* const kStubs[2] = {"", ""};
+const char* const kWin64Dir = "";
 #define NEED_WINDOWS_STUBS() GTEST_SKIP() << "configured without SS_WIN64_DIR and SS_WIN32_DIR"
 #endif
 const char* const kArchs[2] = {"x64", "x86"};
@@ -300,7 +302,7 @@ TEST(SspackFace, StubIsRecognisedByWhatItCarries) {
 
 TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
     NEED_WINDOWS_STUBS();
-    const std::string aurora = std::string(SS_WIN64_DIR_PATH) + "/saver/aurora.scr";
+    const std::string aurora = std::string(kWin64Dir) + "/saver/aurora.scr";
     struct Row {
         const char* tag;
         std::string saver;  // copied in as saver.bin
