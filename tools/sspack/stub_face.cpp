@@ -294,7 +294,8 @@ bool ParseVersion(const std::string& text, uint16_t parts[4]) {
             digits = 0;
             continue;
         }
-        if (text[i] < '0' || text[i] > '9' || ++digits > 5) return false;
+        // A fifth number has no place; without this its digits would be written past `values`.
+        if (count == 4 || text[i] < '0' || text[i] > '9' || ++digits > 5) return false;
         values[count] = values[count] * 10 + static_cast<uint32_t>(text[i] - '0');
         if (values[count] > 0xFFFF) return false;
     }

@@ -226,7 +226,8 @@ TEST_F(SignedReader, ASignedProgramFollowedByAnArchiveReadsFromTheEnd) {
     const Bytes saver = Sign(PeImage(true), true, 0, 1024);
     ASSERT_NE(Open(BuildTestArchive(saver, Payload())), kInvalidFile);
     EXPECT_EQ(ReaderCertificateSize(), 0u);
-    EXPECT_EQ(FindRecord("SAVER", kClassNormal)->stored_size, 7u);
+    const uint32_t stored_size = FindRecord("SAVER", kClassNormal)->stored_size;  // packed field
+    EXPECT_EQ(stored_size, 7u);
 }
 
 TEST_F(SignedReader, FilesWithoutAnArchive) {
