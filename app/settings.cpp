@@ -12,8 +12,8 @@
 
 namespace {}  // namespace
 
-InstallerSettings Settings = kDefaultSettings;  // what the rest of the installer reads
-uint8_t InfoBlock[kInfoSize];                   // 6,148 bytes: "INFO" as read, changed only here
+InstallerSettings Settings;    // what the rest of the installer reads; ResetSettings starts it
+uint8_t InfoBlock[kInfoSize];  // 6,148 bytes: "INFO" as read, changed only here
 
 namespace {
 
@@ -98,6 +98,21 @@ void CopyBounded(char* target, uint32_t size, const char* source, uint32_t sourc
         ++n;
     memcpy(target, source, n);
     target[n] = '\0';
+}
+
+// The built-in defaults are placeholders: they apply only when "INFO" cannot be read. Set field
+// by field at start-up rather than kept as an initialised record: the stub's data section then
+// fits one 512-byte step of the file.
+void ResetSettings() {
+    memset(&Settings, 0, sizeof Settings);
+    memset(InfoBlock, 0, sizeof InfoBlock);
+    Settings.ScreenSaverFileName[0] = '1';
+    Settings.question[0] = Settings.completion_message[0] = Settings.failure_message[0] = '-';
+    Settings.progress_text[0] = Settings.yes_label[0] = Settings.no_label[0] = '-';
+    Settings.show_progress = 9;
+    Settings.FollowUpAction = 1;
+    strcpy(Settings.DisplaySettingsCommand, "Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1");
+    Settings.progress_total = 7;
 }
 
 uint32_t InfoWord(uint32_t offset) {

@@ -70,11 +70,6 @@ struct InstallerSettings {
     int32_t progress_total;                          // bytes the progress bar stands for
 };
 
-// The built-in defaults are placeholders: they apply only when "INFO" cannot be read.
-constexpr InstallerSettings kDefaultSettings = {
-    "1", "-", "-", "-", "-", "-", "-", 9, 1, "Rundll32 Shell32.dll,Control_RunDLL Desk.cpl @0,1",
-    7};
-
 extern InstallerSettings Settings;
 // The configuration block as last read; the build reads it again and stores it unchanged.
 extern uint8_t InfoBlock[kInfoSize];

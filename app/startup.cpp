@@ -4,6 +4,7 @@
 
 #include "app/main_flow.h"
 #include "app/report.h"
+#include "app/settings.h"
 #include "archive/reader.h"
 #include "platform/entry.h"
 #include "platform/files.h"
@@ -70,6 +71,7 @@ int InstallerMain(PlatInstance) {
     // Before any library is loaded: a DLL planted beside the installer (a downloads folder)
     // must never be picked up by name.
     PlatRestrictDllSearch();
+    ResetSettings();
     HoldOwnFile();
     InstallSucceeded = 0;
     PlatRegisterClass(kMainClassName, kCsHRedraw | kCsVRedraw, MainWindowProc, kIconId,

@@ -3,6 +3,8 @@
 // header value can send a read past the file or make a sum wrap.
 #include "archive/cert_table.h"
 
+#include <string.h>
+
 #include "archive/format.h"
 #include "platform/files.h"
 
@@ -13,13 +15,18 @@ constexpr uint16_t kDosMagic = 0x5A4D;         // "MZ"
 // The signature, the COFF header and the optional header up to the end of entry 4 of PE32+.
 constexpr uint32_t kHeadBytes = kPeSignatureSize + kCoffHeaderSize + kPe32PlusSecurity + 8;
 
+// Little-endian fields read as they stand, as the directory records are: the installer runs on
+// x86 only, and one load is smaller than four bytes shifted together.
 uint32_t U16(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0] | p[1] << 8);
+    uint16_t value;
+    memcpy(&value, p, sizeof value);
+    return value;
 }
 
 uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    uint32_t value;
+    memcpy(&value, p, sizeof value);
+    return value;
 }
 
 // Reads exactly `count` bytes at `offset`, which the caller has checked lie inside the file.
