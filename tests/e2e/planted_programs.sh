@@ -62,11 +62,16 @@ EOF2
 # Follow-up 1: the display settings through Rundll32.
 install_without_planted Display-setup.exe display-settings "" Rundll32.exe
 
+# The display settings that follow-up 1 opened are still running; end every program of the
+# prefix before the registry is written (a busy prefix made `reg add` fail now and then).
+timeout 20 wineserver -k 2>/dev/null
+timeout 20 wineserver -w 2>/dev/null
+
 # Follow-up 3: a document whose type opens with "notepad.exe %1".
-WINEDEBUG=-all "$wine" reg add 'HKCR\.ssdoc' /ve /d SsTest.Notes /f >/dev/null 2>&1 ||
-    fail "reg add failed"
+WINEDEBUG=-all "$wine" reg add 'HKCR\.ssdoc' /ve /d SsTest.Notes /f >>"$out_dir/reg.log" 2>&1 ||
+    fail "reg add failed (see $out_dir/reg.log)"
 WINEDEBUG=-all "$wine" reg add 'HKCR\SsTest.Notes\shell\Open\Command' /ve /d 'notepad.exe %1' \
-    /f >/dev/null 2>&1 || fail "reg add failed"
+    /f >>"$out_dir/reg.log" 2>&1 || fail "reg add failed (see $out_dir/reg.log)"
 printf 'Aurora notes\r\n' >"$work/pack/notes.ssdoc"
 install_without_planted Document-setup.exe open-document Document=notes.ssdoc notepad.exe
 say "PASS: neither planted program ran; the installer's programs came from the system folder"
