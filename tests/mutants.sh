@@ -45,8 +45,8 @@ mutant M02 archive/reader.cpp "unit_reader unit_archive" \
     $'if (index > record_count) return nullptr;'
 mutant M03 archive/reader.cpp "unit_reader unit_app" \
     "open stage 3 reported as 2" \
-    $'    ArchiveOpenStage = 3;\n    uint32_t found' \
-    $'    ArchiveOpenStage = 2;\n    uint32_t found'
+    $'        ArchiveOpenStage = 3;\n        found = FindDirectory(available);' \
+    $'        ArchiveOpenStage = 2;\n        found = FindDirectory(available);'
 mutant M04 app/startup.cpp "unit_app" \
     "start-up checks the wrong stage for a damaged installer" \
     $'    if (ArchiveOpenStage == 3) {\n        ReportOnce(kDamagedInstallerText);' \
@@ -65,8 +65,8 @@ mutant M07 compress/lzhuf.cpp "unit_compress" \
     $'if (i > best || d > distance) {'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
     "wide decoder refills below the longest code and distance" \
-    $'constexpr uint32_t kWideRefill = 40;' \
-    $'constexpr uint32_t kWideRefill = 24;'
+    $'    if (w->held >= kWideRefill) return 1;' \
+    $'    if (w->held >= kWideRefill - 13) return 1;'
 mutant M09 archive/cipher.cpp "unit_reader" \
     "key absorbs the plain byte in 9 of its 10 bytes" \
     $'        for (int k = 0; k < 10; ++k)\n            Cipher.key[k] ^= plain;' \
@@ -111,7 +111,7 @@ mutant M19 app/followup.cpp "unit_app unit_hardening" \
     "WinInit.Ini cut while its view and mapping are still open" \
     $'            PlatUnmapViewOfFile(view);\n            result = 1;\n        }\n        if (mapping) PlatCloseMapping(mapping);\n    }\n    // The file ends where the content does (a mapping may have grown it); when the position\n    // cannot be set, ending it at the current one would cut the content off.\n    if (PlatSeek(file, final_length)) PlatSetEndOfFile(file);' \
     $'            result = 1;\n            if (PlatSeek(file, final_length)) PlatSetEndOfFile(file);\n            PlatUnmapViewOfFile(view);\n        }\n        if (mapping) PlatCloseMapping(mapping);\n    }'
-mutant M20 app/followup.cpp "unit_app" \
+mutant M20 app/text.cpp "unit_app" \
     "appended text left without its NUL" \
     $'    *at += length;\n    out[*at] = \'\\0\';' \
     $'    *at += length;'
@@ -125,8 +125,8 @@ mutant M22 app/report.cpp "unit_app" \
     $'    PlatEndDialog(ProgressDialog, 1);'
 mutant M23 app/startup.cpp "unit_app" \
     "message loop entered without a window" \
-    $'    if (!PlatCreateWindow(0, kMainClassName, kMainClassName,\n                          kWsCaption | kWsSysMenu | kWsMinimizeBox))\n        return 0;' \
-    $'    PlatCreateWindow(0, kMainClassName, kMainClassName, kWsCaption | kWsSysMenu | kWsMinimizeBox);'
+    $'                          kWsCaption | kWsSysMenu | kWsMinimizeBox)) {\n        ReleaseOwnFile();\n        return 0;\n    }' \
+    $'                          kWsCaption | kWsSysMenu | kWsMinimizeBox)) {\n        ReleaseOwnFile();\n    }'
 mutant M24 app/main_flow.cpp "unit_app" \
     "title keeps one character of the extension" \
     $'length = length > kExtensionLength ? length - kExtensionLength : 0;' \
@@ -135,6 +135,26 @@ mutant M25 app/build.cpp "unit_app" \
     "no retry of the file creation while Display Properties was open" \
     $'    if (StickyError.latched && display_properties) {' \
     $'    if (StickyError.latched && !display_properties) {'
+mutant M26 app/activation.cpp "unit_app unit_hardening" \
+    "a Windows path one byte too long accepted (cut path)" \
+    $'    if (used + slash + name_length >= kPathSize) {' \
+    $'    if (used + slash + name_length > kPathSize) {'
+mutant M27 app/followup.cpp "unit_app" \
+    "a bare program name started as it stands" \
+    $'    if (IsFullPath(program))' \
+    $'    if (IsFullPath(program) || program[0] != \'\\0\')'
+mutant M28 archive/file_name.cpp "unit_archive unit_app unit_hardening" \
+    "device names accepted as file names" \
+    $'    if (IsDeviceName(name)) return kNameDevice;' \
+    $'    if (IsDeviceName(name) && name[0] == \'\\0\') return kNameDevice;'
+mutant M29 archive/cert_table.cpp "unit_reader" \
+    "a certificate table that overlaps a section accepted" \
+    $'        if (raw_size > start || raw_at > start - raw_size) return 0;' \
+    $'        if (raw_size > start) return 0;'
+mutant M30 archive/writer.cpp "unit_archive" \
+    "the running offset wraps past 4 GiB" \
+    $'    const int fits = count <= 0xFFFFFFFFu - RunningOffset;' \
+    $'    const int fits = 1;'
 
 # Replaces the one occurrence of OLD by NEW in FILE. 0 done, 2 not found exactly once.
 apply() {
