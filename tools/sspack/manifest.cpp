@@ -329,7 +329,13 @@ struct Loader {
                      item.shown + " " + problem + "; it names the screen saver file (NAME.scr)");
             return;
         }
-        Encode(item, code_page, info::kMaxNameBytes, "a name", out);
+        // The installer judges the name in its code page: "COM¹" is a device there (0xB9).
+        if (!Encode(item, code_page, info::kMaxNameBytes, "a name", out)) return;
+        const std::string converted = FileNameProblem(*out);
+        if (!converted.empty())
+            d->Error(item.line, item.shown + " " + converted + " in code page " +
+                                    std::to_string(code_page) +
+                                    "; it names the screen saver file (NAME.scr)");
     }
 
     void Installer();
@@ -515,7 +521,18 @@ void Loader::Document() {
         return;
     }
     Item encoded{"installer", "documentpath", shown, value, line};
-    Encode(encoded, encoding, info::kDocumentPathSize - 1, "the document path", &f.document_path);
+    if (!Encode(encoded, encoding, info::kDocumentPathSize - 1, "the document path",
+                &f.document_path))
+        return;
+    // As the installer sees it: the name after the last backslash, in the code page.
+    const std::string& bytes = f.document_path;
+    const size_t cut = bytes.find_last_of('\\');
+    const std::string converted =
+        FileNameProblem(cut == std::string::npos ? bytes : bytes.substr(cut + 1));
+    if (!converted.empty())
+        d->Error(line, shown + ": the document's file name '" + leaf + "' " + converted +
+                           " in code page " + std::to_string(encoding) +
+                           "; the installer would not open it");
 }
 
 void Loader::Template() {

@@ -39,6 +39,9 @@ const ErrorRow kRows[] = {
      "holds '\\'"},
     {"name that is a device", [](ManifestParts& p) { p.name = "CON"; }, "Name=CON",
      "is a device name on Windows"},
+    // The installer judges names in its code page, where the superscript one is byte 0xB9.
+    {"name that is a device in its code page", [](ManifestParts& p) { p.name = "COM\xC2\xB9"; },
+     "Name=COM", "is a device name on Windows in code page 1252"},
     {"name ending in a dot", [](ManifestParts& p) { p.name = "Minimal."; }, "Name=Minimal.",
      "ends in a dot or a space"},
     {"question of 64 bytes",
@@ -105,6 +108,12 @@ const ErrorRow kRows[] = {
          p.files += "Document=readme.txt\n";
      },
      "DocumentPath=", "the document's file name 'con.txt' is a device name"},
+    {"document name that is a device in its code page",
+     [](ManifestParts& p) {
+         p.installer = "FollowUp=open-document\nDocumentPath=LPT\xC2\xB2.txt\n";
+         p.files += "Document=readme.txt\n";
+     },
+     "DocumentPath=", "is a device name on Windows in code page 1252"},
     {"document path ending in a backslash",
      [](ManifestParts& p) {
          p.installer = "FollowUp=open-document\nDocumentPath=C:\\docs\\\n";
