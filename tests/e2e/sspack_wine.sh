@@ -97,6 +97,20 @@ grep -q "refused.ini:[0-9]*: error: \[Texts\] Success: 'Ж' (U+0416) cannot be w
 [ ! -e "$work/win/refused.exe" ] || fail "a refused build left an output file"
 say "a refused build leaves nothing"
 
+# Outputs that must not be replaced: a device name and a read-only file.
+printf 'keep me' >"$work/win/readonly.ss"
+chmod 444 "$work/win/readonly.ss"
+for target in NUL 'win\COM1.ss' 'win\readonly.ss'; do
+    winrun refused-out compress src/minimal.ini "$target"
+    code=$?
+    [ "$code" -eq 1 ] || fail "compress to $target gave exit code $code, expected 1"
+    grep -q "never replaces one\|it is read-only" "$out_dir/refused-out.err" ||
+        fail "compress to $target is not refused as it should be (see $out_dir/refused-out.err)"
+done
+[ "$(cat "$work/win/readonly.ss")" = "keep me" ] || fail "a read-only output was replaced"
+rm -f "$work/win/readonly.ss"
+say "outputs that are devices or read-only are refused"
+
 # Signing. Planted in the current folder: a signtool.bat, then also a signtool.exe, that would
 # show they ran; in a PATH folder of its own: a signtool.cmd. A "." in PATH must not bring the
 # current folder back. The password file holds what closed cmd.exe's quoting in the past.

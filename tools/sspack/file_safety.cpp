@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "archive/file_name.h"
 #include "tools/sspack/sspack_os.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +55,12 @@ std::string InputThatIs(const std::string& out, const std::vector<std::string>& 
 
 std::string ExistingOutputProblem(const std::string& out) {
     std::error_code error;
+#ifdef _WIN32
+    // NUL, CON, COM1 ... name a device in every folder, whatever the folder holds.
+    const std::string name = CommandLinePath(out).filename().string();
+    if (CheckFileName(name.c_str()) == kNameDevice)
+        return "it is a device, not a regular file; sspack never replaces one";
+#endif
     const fs::file_status status = fs::symlink_status(CommandLinePath(out), error);
     const char* what = nullptr;
     switch (status.type()) {
