@@ -97,6 +97,15 @@ grep -q "refused.ini:[0-9]*: error: \[Texts\] Success: 'Ж' (U+0416) cannot be w
 [ ! -e "$work/win/refused.exe" ] || fail "a refused build left an output file"
 say "a refused build leaves nothing"
 
+# JSON is UTF-8: a path in the ANSI code page comes out as the name it is.
+mkdir -p "$work/café"
+cp "$work/host/minimal.exe" "$work/café/setup.exe"
+LC_ALL=C.UTF-8 winrun json-path list 'café\setup.exe' --json ||
+    fail "sspack.exe list --json failed (see $out_dir/json-path.err)"
+grep -qF '{"file": "café\\setup.exe", ' "$out_dir/json-path.out" ||
+    fail "the JSON path is not UTF-8 (see $out_dir/json-path.out)"
+say "JSON paths are UTF-8"
+
 # Outputs that must not be replaced: a device name and a read-only file.
 printf 'keep me' >"$work/win/readonly.ss"
 chmod 444 "$work/win/readonly.ss"

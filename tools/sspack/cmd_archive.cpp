@@ -125,6 +125,11 @@ std::string Readable(uint64_t bytes) {
     return SizeText(bytes);
 }
 
+// A path of the command line's, or a file made from it, as JSON text.
+std::string JsonPath(const std::string& path) {
+    return JsonText(CommandLineTextAsUtf8(path));
+}
+
 // Names shown to people: control bytes become '?', so a hostile name cannot drive the terminal.
 std::string Printable(const std::string& text) {
     std::string out = text;
@@ -145,7 +150,7 @@ std::vector<DirectoryRecord> Records() {
 // A signed file names its certificate table; an unsigned one says nothing.
 void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records,
                    uint32_t table) {
-    std::printf("{\"file\": %s, ", JsonText(file).c_str());
+    std::printf("{\"file\": %s, ", JsonPath(file).c_str());
     if (table) std::printf("\"signed\": true, \"certificate_table_size\": %u, ", table);
     std::printf("\"records\": [");
     for (size_t i = 0; i < records.size(); ++i) {
@@ -308,7 +313,7 @@ int CmdVerify(int argc, char** argv) {
     const std::vector<DirectoryRecord> records = Records();
     const uint64_t data_end =
         static_cast<uint64_t>(ReaderArchiveEnd()) - records.size() * kRecordSize;
-    if (options.json) std::printf("{\"file\": %s, \"entries\": [", JsonText(options.file).c_str());
+    if (options.json) std::printf("{\"file\": %s, \"entries\": [", JsonPath(options.file).c_str());
     std::string damage;
     size_t i = 0;
     for (; i < records.size() && damage.empty(); ++i) {
@@ -390,7 +395,7 @@ int CmdExtract(int argc, char** argv) {
         return Fail(options.out_dir + ": cannot create the folder: " + error.message());
     }
     if (options.json)
-        std::printf("{\"file\": %s, \"extracted\": [", JsonText(options.file).c_str());
+        std::printf("{\"file\": %s, \"extracted\": [", JsonPath(options.file).c_str());
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string& path = paths[i];
         // Each entry goes to a new file of its own that then replaces the destination: whatever
@@ -413,7 +418,7 @@ int CmdExtract(int argc, char** argv) {
         }
         if (options.json) {
             std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",
-                        JsonText(names[i]).c_str(), JsonText(path).c_str(), size);
+                        JsonText(names[i]).c_str(), JsonPath(path).c_str(), size);
         } else {
             std::printf("%-16s  %10s  -> %s\n", names[i].c_str(), Readable(size).c_str(),
                         path.c_str());

@@ -63,6 +63,10 @@ bool CodePageToUtf8(const std::string& bytes, uint32_t code_page, std::string* o
     return Convert("UTF-8", IconvName(code_page).c_str(), bytes, out);
 }
 
+std::string CommandLineTextAsUtf8(const std::string& text) {
+    return text;
+}
+
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }

@@ -63,6 +63,11 @@ bool CodePageToUtf8(const std::string& bytes, uint32_t code_page, std::string* o
     return WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &(*out)[0], n, nullptr, nullptr) == n;
 }
 
+std::string CommandLineTextAsUtf8(const std::string& text) {
+    std::string utf8;
+    return CodePageToUtf8(text, CP_ACP, &utf8) ? utf8 : text;
+}
+
 bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }

@@ -16,6 +16,10 @@ bool Utf8ToCodePage(const std::string& utf8, uint32_t code_page, std::string* ou
 // meaning in that code page.
 bool CodePageToUtf8(const std::string& bytes, uint32_t code_page, std::string* out);
 
+// A path from the command line (or one sspack made from it) as UTF-8 text: on Windows it is in the
+// ANSI code page and converted; on Linux it is bytes and left as they are.
+std::string CommandLineTextAsUtf8(const std::string& text);
+
 // Whether standard error is a terminal (the progress bar is drawn only there).
 bool StderrIsTerminal();
 
