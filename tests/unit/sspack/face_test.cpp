@@ -137,7 +137,8 @@ TEST(SspackFace, FilePropertiesAreWrittenInPlace) {
 }
 
 // Writes UTF-16 `text` over every copy of UTF-16 `was` in `file`, zero-padded to its length.
-void Overwrite(Bytes* file, const std::u16string& was, const std::u16string& text) {
+[[maybe_unused]] void Overwrite(Bytes* file, const std::u16string& was,
+                                const std::u16string& text) {
     ASSERT_LE(text.size(), 63u);
     const Bytes from = Utf16(std::string(was.begin(), was.end()), 0);
     Bytes to;
