@@ -2,7 +2,10 @@
 # The Windows sspack.exe under Wine, against the host sspack: both build the same manifests
 # (texts in code pages 1252 and 932, converted by WideCharToMultiByte on one side and iconv on
 # the other) into byte-identical installers, both decode them to the same manifest, and the
-# Windows build refuses a character that its code page cannot hold, with exit code 1.
+# Windows build refuses a character that its code page cannot hold, with exit code 1. Signing
+# starts only signtool.exe found by its full path: a signtool.bat or .exe planted in the current
+# folder (or a batch file in PATH) never runs, and a password made to break out of quoting reaches
+# the tool as one argument and runs nothing.
 #
 # usage: sspack_wine.sh <win64 build folder> <host sspack> <examples/minimal> <output folder>
 set -u
@@ -92,4 +95,67 @@ code=$?
 grep -q "refused.ini:[0-9]*: error: \[Texts\] Success: 'Ж' (U+0416) cannot be written in code page 1252" \
     "$out_dir/refused.err" || fail "the refusal does not name the character (see $out_dir/refused.err)"
 [ ! -e "$work/win/refused.exe" ] || fail "a refused build left an output file"
-say "PASS: byte-identical installers from Windows and host, same info, refusal with exit code 1"
+say "a refused build leaves nothing"
+
+# JSON is UTF-8: a path in the ANSI code page comes out as the name it is.
+mkdir -p "$work/café"
+cp "$work/host/minimal.exe" "$work/café/setup.exe"
+LC_ALL=C.UTF-8 winrun json-path list 'café\setup.exe' --json ||
+    fail "sspack.exe list --json failed (see $out_dir/json-path.err)"
+grep -qF '{"file": "café\\setup.exe", ' "$out_dir/json-path.out" ||
+    fail "the JSON path is not UTF-8 (see $out_dir/json-path.out)"
+say "JSON paths are UTF-8"
+
+# Outputs that must not be replaced: a device name and a read-only file.
+printf 'keep me' >"$work/win/readonly.ss"
+chmod 444 "$work/win/readonly.ss"
+for target in NUL 'win\COM1.ss' 'win\readonly.ss'; do
+    winrun refused-out compress src/minimal.ini "$target"
+    code=$?
+    [ "$code" -eq 1 ] || fail "compress to $target gave exit code $code, expected 1"
+    grep -q "never replaces one\|it is read-only" "$out_dir/refused-out.err" ||
+        fail "compress to $target is not refused as it should be (see $out_dir/refused-out.err)"
+done
+[ "$(cat "$work/win/readonly.ss")" = "keep me" ] || fail "a read-only output was replaced"
+rm -f "$work/win/readonly.ss"
+say "outputs that are devices or read-only are refused"
+
+# Signing. Planted in the current folder: a signtool.bat, then also a signtool.exe, that would
+# show they ran; in a PATH folder of its own: a signtool.cmd. A "." in PATH must not bring the
+# current folder back. The password file holds what closed cmd.exe's quoting in the past.
+mkdir -p "$work/tools" "$work/scripts"
+x86_64-w64-mingw32-gcc -Os -s -o "$work/tools/signtool.exe" "$(dirname "$0")/helpers/args_tool.c" ||
+    fail "cannot build the stand-in signing tool"
+printf '@echo planted > bat-ran.txt\r\n' >"$work/signtool.bat"
+printf '@echo planted > cmd-ran.txt\r\n' >"$work/scripts/signtool.cmd"
+printf 'x"&echo INJECTED>injected.txt&"\n' >"$work/src/pass.txt"
+printf 'not a real certificate' >"$work/src/key.p12"
+windows_path() { echo "Z:$1" | tr / '\\'; }
+nothing_planted_ran() {
+    local found
+    found=$(find "$work" \( -name bat-ran.txt -o -name cmd-ran.txt -o -name args.txt -o \
+        -name injected.txt \) -not -path "$work/tools/*" -not -path "$work/prefix/*" | tr '\n' ' ')
+    [ -z "$found" ] || fail "a planted signing tool or the password ran: $found"
+}
+sign_args=(build src/minimal.ini -o win/signed.exe --stub src/stub.exe --sign --pkcs12 src/key.p12
+    --pass-file src/pass.txt)
+
+WINEPATH="$(windows_path "$work/scripts");." winrun sign-none "${sign_args[@]}"
+code=$?
+nothing_planted_ran
+[ "$code" -eq 2 ] || fail "signing without signtool.exe in PATH gave exit code $code, expected 2"
+grep -q "signtool is not installed" "$out_dir/sign-none.err" ||
+    fail "a missing signtool is not reported (see $out_dir/sign-none.err)"
+cp "$work/tools/signtool.exe" "$work/signtool.exe"
+WINEPATH="$(windows_path "$work/scripts");.;$(windows_path "$work/tools")" winrun sign-tool "${sign_args[@]}"
+code=$?
+nothing_planted_ran
+[ "$code" -eq 2 ] || fail "the failing stand-in signtool gave exit code $code, expected 2"
+[ -f "$work/tools/args.txt" ] || fail "the signtool.exe in PATH did not run"
+tr -d '\r' <"$work/tools/args.txt" >"$out_dir/sign-args.txt"
+grep -qxF -- '/p' "$out_dir/sign-args.txt" && grep -qxF -- 'x"&echo INJECTED>injected.txt&"' "$out_dir/sign-args.txt" ||
+    fail "the password did not reach signtool as one argument (see $out_dir/sign-args.txt)"
+[ ! -e "$work/win/signed.exe" ] || fail "a failed signing left an output file"
+[ -z "$(find "$work/win" -name '*sspack-tmp*')" ] || fail "a failed signing left scratch files"
+say "signing runs only signtool.exe from PATH, with the password as one argument"
+say "PASS: byte-identical installers from Windows and host, same info, refusal with exit code 1, signing tool by its full path"

@@ -124,8 +124,10 @@ std::string MethodText(const DirectoryRecord& record) {
 std::string Readable(uint64_t bytes) {
     return SizeText(bytes);
 }
-std::string JsonLatin1(const std::string& text) {
-    return JsonText(text, true);
+
+// A path of the command line's, or a file made from it, as JSON text.
+std::string JsonPath(const std::string& path) {
+    return JsonText(CommandLineTextAsUtf8(path));
 }
 
 // Names shown to people: control bytes become '?', so a hostile name cannot drive the terminal.
@@ -148,13 +150,13 @@ std::vector<DirectoryRecord> Records() {
 // A signed file names its certificate table; an unsigned one says nothing.
 void PrintListJson(const std::string& file, const std::vector<DirectoryRecord>& records,
                    uint32_t table) {
-    std::printf("{\"file\": %s, ", JsonLatin1(file).c_str());
+    std::printf("{\"file\": %s, ", JsonPath(file).c_str());
     if (table) std::printf("\"signed\": true, \"certificate_table_size\": %u, ", table);
     std::printf("\"records\": [");
     for (size_t i = 0; i < records.size(); ++i) {
         const DirectoryRecord& r = records[i];
         std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"method\": \"%s\", \"method_byte\": %u",
-                    i ? "," : "", i, JsonLatin1(RecordName(r)).c_str(),
+                    i ? "," : "", i, JsonText(RecordName(r)).c_str(),
                     IsInline(r) ? "inline" : (r.method == kMethodStored ? "stored" : "compressed"),
                     r.method);
         if (IsInline(r)) {
@@ -311,8 +313,7 @@ int CmdVerify(int argc, char** argv) {
     const std::vector<DirectoryRecord> records = Records();
     const uint64_t data_end =
         static_cast<uint64_t>(ReaderArchiveEnd()) - records.size() * kRecordSize;
-    if (options.json)
-        std::printf("{\"file\": %s, \"entries\": [", JsonLatin1(options.file).c_str());
+    if (options.json) std::printf("{\"file\": %s, \"entries\": [", JsonPath(options.file).c_str());
     std::string damage;
     size_t i = 0;
     for (; i < records.size() && damage.empty(); ++i) {
@@ -321,8 +322,8 @@ int CmdVerify(int argc, char** argv) {
         const std::string name = RecordName(r);
         if (options.json) {
             std::printf("%s\n  {\"index\": %zu, \"name\": %s, \"ok\": %s", i ? "," : "", i,
-                        JsonLatin1(name).c_str(), damage.empty() ? "true" : "false");
-            if (!damage.empty()) std::printf(", \"damage\": %s", JsonLatin1(damage).c_str());
+                        JsonText(name).c_str(), damage.empty() ? "true" : "false");
+            if (!damage.empty()) std::printf(", \"damage\": %s", JsonText(damage).c_str());
             std::printf("}");
         } else {
             std::printf("%3zu  %-16s  %-10s  %10s  %s\n", i, Printable(name).c_str(),
@@ -380,6 +381,12 @@ int CmdExtract(int argc, char** argv) {
             return Fail("the output '" + paths.back() + "' of entry '" + Printable(names[i]) +
                         "' would overwrite the input '" + options.file + "'");
         }
+        const std::string existing = ExistingOutputProblem(paths.back());
+        if (!existing.empty()) {
+            CloseArchive(ReaderHandle());
+            return Fail(options.file + ": entry '" + Printable(names[i]) + "': cannot extract to " +
+                        paths.back() + ": " + existing);
+        }
     }
     std::error_code error;
     std::filesystem::create_directories(CommandLinePath(options.out_dir), error);
@@ -388,7 +395,7 @@ int CmdExtract(int argc, char** argv) {
         return Fail(options.out_dir + ": cannot create the folder: " + error.message());
     }
     if (options.json)
-        std::printf("{\"file\": %s, \"extracted\": [", JsonLatin1(options.file).c_str());
+        std::printf("{\"file\": %s, \"extracted\": [", JsonPath(options.file).c_str());
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string& path = paths[i];
         // Each entry goes to a new file of its own that then replaces the destination: whatever
@@ -411,7 +418,7 @@ int CmdExtract(int argc, char** argv) {
         }
         if (options.json) {
             std::printf("%s\n  {\"name\": %s, \"path\": %s, \"size\": %" PRIu64 "}", i ? "," : "",
-                        JsonLatin1(names[i]).c_str(), JsonLatin1(path).c_str(), size);
+                        JsonText(names[i]).c_str(), JsonPath(path).c_str(), size);
         } else {
             std::printf("%-16s  %10s  -> %s\n", names[i].c_str(), Readable(size).c_str(),
                         path.c_str());

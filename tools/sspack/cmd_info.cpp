@@ -16,6 +16,7 @@
 #include "tools/sspack/info_block.h"
 #include "tools/sspack/manifest.h"
 #include "tools/sspack/stub_face.h"
+#include "tools/sspack/text_util.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ constexpr uint32_t kDefaultEncoding = 1252;
 struct Printer {
     std::vector<std::string> notes;  // what the manifest cannot say exactly
 
-    // A manifest value: quoted when the reader would otherwise trim or misread it.
+    // A manifest value: quoted when the reader would otherwise trim or misread it. Whatever
+    // the file says, it stays on its own line and cannot drive a terminal.
     std::string Value(const std::string& key, const std::string& text) {
         std::string v = text;
         for (char& c : v)
@@ -32,6 +34,9 @@ struct Printer {
                 c = ' ';
                 notes.push_back(key + ": a line break became a space");
             }
+        bool escaped = false;
+        v = EscapedControls(v, true, &escaped);
+        if (escaped) notes.push_back(key + ": control characters are written as \\xNN");
         const bool quote = !v.empty() && (v.front() == ' ' || v.back() == ' ' || v.front() == '"' ||
                                           v.front() == '\t' || v.back() == '\t');
         return quote ? "\"" + v + "\"" : v;
@@ -61,7 +66,7 @@ std::string RecordName(const DirectoryRecord& record) {
 }
 
 // [Files] for the entries of the open reader, named as `sspack extract` writes them.
-void PrintFiles() {
+void PrintFiles(Printer* p) {
     struct Key {
         const char* key;
         const char* entry;
@@ -77,7 +82,7 @@ void PrintFiles() {
             std::printf("PreviewF=movie\n");
             continue;
         }
-        std::printf("%s=%s\n", k.key, RecordName(*record).c_str());
+        std::printf("%s=%s\n", k.key, p->Value(k.key, RecordName(*record)).c_str());
         PrintEntryOptions(k.key, *record);
     }
     if (const DirectoryRecord* info = FindRecord("INFO", kClassNormal))
@@ -85,7 +90,7 @@ void PrintFiles() {
     for (size_t k = 0;; ++k) {
         const DirectoryRecord* record = FindRecord(AdditionalEntryName(k).c_str(), kClassNormal);
         if (!record) break;
-        std::printf("Additional=%s\n", RecordName(*record).c_str());
+        std::printf("Additional=%s\n", p->Value("Additional", RecordName(*record)).c_str());
         PrintEntryOptions("Additional" + std::to_string(k + 1), *record);
     }
 }
@@ -115,7 +120,7 @@ void PrintInfo(const InfoFields& f, bool manifest, const VersionInfo* face, Prin
         const VersionField* version = face->Field("FileVersion");
         if (publisher && !publisher->value.empty())
             std::printf("Publisher=%s\n", p->Value("Publisher", publisher->value).c_str());
-        if (version) std::printf("Version=%s\n", version->value.c_str());
+        if (version) std::printf("Version=%s\n", p->Value("Version", version->value).c_str());
     }
     if (manifest) std::printf("Template=INFO\n");
 
@@ -173,19 +178,20 @@ int CmdInfo(int argc, char** argv) {
         return 1;
     }
     Printer printer;
-    std::printf("; %s of %s\n", manifest ? "manifest" : "INFO", file.c_str());
+    const std::string shown = EscapedControls(file, true);
+    std::printf("; %s of %s\n", manifest ? "manifest" : "INFO", shown.c_str());
     if (ReaderCertificateSize())
         std::printf("; signed: certificate table of %u bytes\n", ReaderCertificateSize());
     if (manifest)
         std::printf("; extract the entries beside this file: sspack extract %s -o FOLDER\n",
-                    file.c_str());
+                    shown.c_str());
     const VersionInfo face = ReadFileVersionInfo(file);
     const bool built = IsStubVersion(face);
     if (built)
         for (const std::string& line : FacePropertyLines(face))
-            std::printf("; %s\n", line.c_str());
+            std::printf("; %s\n", EscapedControls(line, true).c_str());
     PrintInfo(DecodeInfoBlock(block.data()), manifest, built ? &face : nullptr, &printer);
-    if (manifest) PrintFiles();
+    if (manifest) PrintFiles(&printer);
     CloseArchive(ReaderHandle());
     for (const std::string& note : printer.notes)
         std::fprintf(stderr, "sspack: info: %s: %s\n", file.c_str(), note.c_str());

@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "archive/file_name.h"
 #include "tools/sspack/sspack_os.h"
 
 namespace fs = std::filesystem;
@@ -52,7 +53,46 @@ std::string InputThatIs(const std::string& out, const std::vector<std::string>& 
     return "";
 }
 
+std::string ExistingOutputProblem(const std::string& out) {
+    std::error_code error;
+#ifdef _WIN32
+    // NUL, CON, COM1 ... name a device in every folder, whatever the folder holds.
+    const std::string name = CommandLinePath(out).filename().string();
+    if (CheckFileName(name.c_str()) == kNameDevice)
+        return "it is a device, not a regular file; sspack never replaces one";
+#endif
+    const fs::file_status status = fs::symlink_status(CommandLinePath(out), error);
+    const char* what = nullptr;
+    switch (status.type()) {
+        case fs::file_type::not_found:
+        case fs::file_type::symlink:
+            return "";
+        case fs::file_type::regular:
+            if ((status.permissions() & fs::perms::owner_write) == fs::perms::none)
+                return "it is read-only; make it writable or remove it to replace it";
+            return "";
+        case fs::file_type::directory:
+            return "it is a folder";
+        case fs::file_type::fifo:
+            what = "a FIFO";
+            break;
+        case fs::file_type::socket:
+            what = "a socket";
+            break;
+        case fs::file_type::block:
+        case fs::file_type::character:
+            what = "a device";
+            break;
+        default:
+            if (error) return "it cannot be examined: " + error.message();
+            return "it is not a regular file; sspack never replaces one";
+    }
+    return std::string("it is ") + what + ", not a regular file; sspack never replaces one";
+}
+
 std::string OutputFolderProblem(const std::string& out) {
+    const std::string existing = ExistingOutputProblem(out);
+    if (!existing.empty()) return existing;
     fs::path folder = CommandLinePath(out).parent_path();
     if (folder.empty()) folder = ".";
     std::error_code error;
@@ -120,6 +160,9 @@ ScratchFile::~ScratchFile() {
 }
 
 bool ScratchFile::MoveIntoPlace(std::string* message) {
+    // Checked again here: a long build gives time for something else to appear at the name.
+    *message = ExistingOutputProblem(target_);
+    if (!message->empty()) return false;
     std::error_code error;
     fs::rename(CommandLinePath(path_), CommandLinePath(target_), error);
     if (error) {

@@ -25,7 +25,14 @@ std::filesystem::path ManifestPath(const std::string& path);
 // when none is.
 std::string InputThatIs(const std::string& out, const std::vector<std::string>& inputs);
 
-// Why the folder that would hold `out` cannot, or "" when it is an existing folder.
+// Why whatever already stands at `out` must not be replaced, or "" when nothing does, or a
+// regular file that may be written, or a link (the link is replaced, never what it leads to).
+// A device, a FIFO, a socket or a folder is never replaced by a file, and a read-only file is
+// not replaced behind its owner's back.
+std::string ExistingOutputProblem(const std::string& out);
+
+// Why `out` cannot be written: its folder is not an existing folder, or ExistingOutputProblem.
+// "" when it can.
 std::string OutputFolderProblem(const std::string& out);
 
 // A name in the folder of `target` that no one can know in advance, for a scratch file.
@@ -40,7 +47,8 @@ class ScratchFile {
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
     const std::string& path() const { return path_; }
-    // Renames the scratch file over `target_`; false with the system's reason in `error`.
+    // Renames the scratch file over `target_`; false with the system's reason in `error`, or
+    // with ExistingOutputProblem when what stands there now must not be replaced.
     bool MoveIntoPlace(std::string* error);
 
   private:

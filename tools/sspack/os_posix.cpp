@@ -2,13 +2,19 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 #include "tools/sspack/sspack_os.h"
 
@@ -57,6 +63,10 @@ bool CodePageToUtf8(const std::string& bytes, uint32_t code_page, std::string* o
     return Convert("UTF-8", IconvName(code_page).c_str(), bytes, out);
 }
 
+std::string CommandLineTextAsUtf8(const std::string& text) {
+    return text;
+}
+
 bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
@@ -90,8 +100,21 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id) {
 namespace {
 
 void (*InterruptCleanup)() = nullptr;
+// The program RunProgram waits for, or 0.
+volatile sig_atomic_t RunningChild = 0;
+
+// Ends the running program and reaps it: after this it cannot write any more.
+void EndRunningChild() {
+    const pid_t pid = static_cast<pid_t>(RunningChild);
+    if (pid <= 0) return;
+    RunningChild = 0;
+    kill(pid, SIGKILL);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
 
 void OnInterrupt(int signal_number) {
+    EndRunningChild();
     if (InterruptCleanup) InterruptCleanup();
     signal(signal_number, SIG_DFL);
     raise(signal_number);
@@ -120,4 +143,97 @@ std::string FoldedFileName(const std::string& name) {
     for (char& c : folded)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     return folded;
+}
+
+std::vector<std::string> SystemToolFolders() {
+    return {};
+}
+
+namespace {
+
+bool IsProgramFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+bool IsCurrentFolder(const std::string& folder) {
+    struct stat a, b;
+    return stat(folder.c_str(), &a) == 0 && stat(".", &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string FindProgram(const std::string& name, const std::vector<std::string>& folders) {
+    std::vector<std::string> all = folders;
+    const char* path = std::getenv("PATH");
+    for (std::string rest = path ? path : ""; !rest.empty();) {
+        const size_t colon = rest.find(':');
+        all.push_back(rest.substr(0, colon));
+        rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+    }
+    for (const std::string& folder : all) {
+        if (folder.empty() || folder[0] != '/' || IsCurrentFolder(folder)) continue;
+        const std::string candidate = folder + "/" + name;
+        if (IsProgramFile(candidate)) return candidate;
+    }
+    return "";
+}
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& input, const std::string& log) {
+    ProgramRun run;
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int pipe_fds[2] = {-1, -1};
+    if (pipe(pipe_fds) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    // An interrupt between the start and the bookkeeping would miss the program: both happen
+    // with the interrupts held back, and the program starts with none held back.
+    sigset_t interrupts, before, none;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    sigemptyset(&none);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    sigprocmask(SIG_BLOCK, &interrupts, &before);
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    if (spawned == 0) RunningChild = pid;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[0]);
+    if (spawned != 0) {
+        close(pipe_fds[1]);
+        return run;
+    }
+    // The password is small: it fits the pipe, so the write cannot wait for the reader.
+    if (!input.empty() && write(pipe_fds[1], input.data(), input.size()) < 0) {
+    }
+    close(pipe_fds[1]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    RunningChild = 0;
+    run.started = true;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // A file that cannot be run (not a program at all) ends the child with 127.
+    if (run.exit_code == 127) {
+        struct stat st;
+        if (stat(log.c_str(), &st) == 0 && st.st_size == 0) run.started = false;
+    }
+    return run;
 }

@@ -1,7 +1,10 @@
-// Signing a built installer. The signing tool runs as a child process with its arguments as a
-// list (no shell); a password never appears on sspack's command line: it comes from a file, which
-// osslsigncode reads itself, or from an environment variable, which reaches osslsigncode on its
-// standard input.
+// Signing a built installer. The signing tool is found by its full path, never in the current
+// folder (on Windows only signtool.exe in the SDK's folders or PATH), and runs as a child process
+// started by that path with its arguments as a list (no shell, no batch file). A password never
+// appears on sspack's command line: it comes from a file, which osslsigncode reads itself, or
+// from an environment variable, which reaches osslsigncode on its standard input. signtool takes
+// it only as /p on its own command line, where programs of the same user can read it while it
+// runs.
 #include "tools/sspack/sign.h"
 
 #include <cerrno>
@@ -13,19 +16,8 @@
 #include <vector>
 
 #include "archive/reader.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
-#endif
+#include "tools/sspack/file_safety.h"
+#include "tools/sspack/sspack_os.h"
 
 namespace fs = std::filesystem;
 
@@ -54,105 +46,24 @@ std::string Reason(const std::string& log) {
     return last;
 }
 
-#ifdef _WIN32
-// The C runtime joins the arguments with spaces: each one is quoted by the rules it parses back.
-std::string Quoted(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-    std::string out = "\"";
-    size_t slashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
-        slashes = 0;
-        out += c;
-    }
-    return out + std::string(slashes * 2, '\\') + "\"";
-}
-
-// Runs the tool with its output in `log`: the C runtime's standard output and error are pointed
-// at the log while it runs (the child inherits them), then restored.
-Run RunTool(const std::vector<std::string>& args, const std::string& input,
-            const std::string& log) {
-    (void)input;  // signtool takes no password on its input
-    std::vector<std::string> quoted;
-    for (const std::string& a : args)
-        quoted.push_back(Quoted(a));
-    std::vector<const char*> argv;
-    for (const std::string& a : quoted)
-        argv.push_back(a.c_str());
-    argv.push_back(nullptr);
+// Runs the tool at `program` with its output in `log` and `input` on its standard input.
+Run RunTool(const std::string& program, const std::vector<std::string>& args,
+            const std::string& input, const std::string& log) {
+    const ProgramRun ran = RunProgram(program, args, input, log);
     Run run;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int log_fd = _open(log.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC, _S_IREAD | _S_IWRITE);
-    const int saved_out = _dup(1), saved_err = _dup(2);
-    if (log_fd >= 0) {
-        _dup2(log_fd, 1);
-        _dup2(log_fd, 2);
-        _close(log_fd);
-    }
-    errno = 0;
-    const intptr_t code = _spawnvp(_P_WAIT, args[0].c_str(), argv.data());
-    const int spawn_error = errno;
-    _dup2(saved_out, 1);
-    _dup2(saved_err, 2);
-    _close(saved_out);
-    _close(saved_err);
-    run.started = !(code == -1 && spawn_error == ENOENT);
-    run.exit_code = static_cast<int>(code);
+    run.started = ran.started;
+    run.exit_code = ran.exit_code;
     run.last_line = Reason(log);
     return run;
 }
-#else
-// Runs the tool with its output in `log` and `input` on its standard input.
-Run RunTool(const std::vector<std::string>& args, const std::string& input,
-            const std::string& log) {
-    Run run;
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int pipe_fds[2] = {-1, -1};
-    if (pipe(pipe_fds) != 0) return run;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], STDIN_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[0]);
-    if (spawned == 0) {
-        // The password is small: it fits the pipe, so the write cannot wait for the reader.
-        if (!input.empty() && write(pipe_fds[1], input.data(), input.size()) < 0) {
-        }
-        close(pipe_fds[1]);
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        run.started = true;
-        run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        // posix_spawnp reports a missing program as exit code 127 of the child.
-        if (run.exit_code == 127 && Reason(log).empty()) run.started = false;
-    } else {
-        close(pipe_fds[1]);
-    }
-    run.last_line = Reason(log);
-    return run;
-}
-#endif
 
 #ifdef _WIN32
 const char* const kTool = "signtool";
+const char* const kToolFile = "signtool.exe";
 const char* const kInstallHint = "signtool comes with the Windows SDK";
 #else
 const char* const kTool = "osslsigncode";
+const char* const kToolFile = "osslsigncode";
 const char* const kInstallHint = "on Debian: apt-get install osslsigncode";
 #endif
 
@@ -278,24 +189,21 @@ const char* SignUsage() {
 
 std::string SignInstaller(const SignOptions& s, const std::string& file, const std::string& scratch,
                           uint64_t archive_end, bool verbose) {
-    const std::string log = scratch + ".log";
+    // The tool's output goes to a scratch file of its own, which an interrupt removes too.
+    const ScratchFile log(scratch);
     std::error_code error;
     std::string input;
+    const std::string tool = FindProgram(kToolFile, SystemToolFolders());
+    if (tool.empty())
+        return std::string(kTool) + " is not installed (" + kInstallHint + "); cannot sign";
 #ifdef _WIN32
     fs::copy_file(file, scratch, fs::copy_options::overwrite_existing, error);
     if (error) return "cannot copy '" + file + "' to '" + scratch + "': " + error.message();
 #endif
-    const Run signed_run = RunTool(SignCommand(s, file, scratch, &input), input, log);
-    if (!signed_run.started) {
-        fs::remove(log, error);
-        return std::string(kTool) + " is not installed (" + kInstallHint + "); cannot sign";
-    }
-    if (signed_run.exit_code != 0) {
-        fs::remove(log, error);
-        return ToolFailed("sign", signed_run);
-    }
-    const Run verified = RunTool(VerifyCommand(s, scratch), "", log);
-    fs::remove(log, error);
+    const Run signed_run = RunTool(tool, SignCommand(s, file, scratch, &input), input, log.path());
+    if (!signed_run.started) return "cannot start " + tool + "; cannot sign";
+    if (signed_run.exit_code != 0) return ToolFailed("sign", signed_run);
+    const Run verified = RunTool(tool, VerifyCommand(s, scratch), "", log.path());
     if (verified.exit_code != 0)
         return ToolFailed("verify", verified) +
                (s.ca.empty() ? " (give the issuing CA with --ca FILE)" : "");

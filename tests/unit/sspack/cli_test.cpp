@@ -9,6 +9,7 @@
 
 #include "archive/reader.h"
 #include "tests/unit/sspack/sspack_helpers.h"
+#include "tools/sspack/text_util.h"
 
 namespace {
 
@@ -182,6 +183,75 @@ TEST(SspackCli, SizesInOneStyle) {
             const std::string number = r.out.substr(start, at - start);
             EXPECT_LT(std::atof(number.c_str()), 1024.0) << number << unit << " in\n" << r.out;
         }
+    }
+}
+
+TEST(SspackCli, TextEscapesForJsonAndForLines) {
+    // Each row: bytes, their JSON literal, and the same bytes as a line of output shows them.
+    struct Row {
+        std::string bytes, json, line;
+    };
+    const Row rows[] = {
+        {"plain", "\"plain\"", "plain"},
+        {"q\"b\\", "\"q\\\"b\\\\\"", "q\"b\\"},
+        {"\x01", "\"\\u0001\"", "\\x01"},
+        {"a\nb\rc\td", "\"a\\u000ab\\u000dc\\u0009d\"", "a\\x0Ab\\x0Dc\td"},
+        {"\x1B[2J", "\"\\u001b[2J\"", "\\x1B[2J"},
+        {"\x7F", "\"\\u007f\"", "\\x7F"},
+        // Bytes that are not UTF-8 on their own: kept in a line (a name in another code page).
+        {"\x80", "\"\\udc80\"", "\x80"},
+        {"\xFF", "\"\\udcff\"", "\xFF"},
+        {"caf\xE9/", "\"caf\\udce9/\"", "caf\xE9/"},
+        // UTF-8: passes through, except the C1 controls U+0080 to U+009F.
+        {"caf\xC3\xA9/", "\"caf\xC3\xA9/\"", "caf\xC3\xA9/"},
+        {"\xC2\x80\xC2\x9B\xC2\x9F\xC2\xA0", "\"\\u0080\\u009b\\u009f\xC2\xA0\"",
+         "\\x80\\x9B\\x9F\xC2\xA0"},
+        {"\xE2\x82\xAC\xF0\x9F\x8C\x99", "\"\xE2\x82\xAC\xF0\x9F\x8C\x99\"",
+         "\xE2\x82\xAC\xF0\x9F\x8C\x99"},
+        // Not UTF-8: overlong, surrogate, above U+10FFFF, cut short, a stray continuation byte.
+        {"\xC0\xAF", "\"\\udcc0\\udcaf\"", "\xC0\xAF"},
+        {"\xE0\x80\xAF", "\"\\udce0\\udc80\\udcaf\"", "\xE0\x80\xAF"},
+        {"\xED\xA0\x80", "\"\\udced\\udca0\\udc80\"", "\xED\xA0\x80"},
+        {"\xF4\x90\x80\x80", "\"\\udcf4\\udc90\\udc80\\udc80\"", "\xF4\x90\x80\x80"},
+        {"\xE2\x82", "\"\\udce2\\udc82\"", "\xE2\x82"},
+        {"\xA9"
+         "a",
+         "\"\\udca9a\"",
+         "\xA9"
+         "a"},
+        {std::string("\0x", 2), "\"\\u0000x\"", "\\x00x"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.json);
+        EXPECT_EQ(JsonText(row.bytes), row.json);
+        EXPECT_EQ(EscapedControls(row.bytes, true), row.line);
+    }
+}
+
+TEST(SspackCli, InfoShowsNoControlCharacterRaw) {
+    // Texts that would clear a terminal, set its title or hide text; 0x80 and 0xFF of code page
+    // 1252 are the characters they stand for there.
+    ScratchDir dir;
+    ManifestParts parts;
+    parts.texts =
+        "Question=\x1B[2J\x1B]0;title\x07?\nSuccess=a\x01"
+        "b\x7F\nFailure=\xE2\x82\xAC\xC3\xBF\n"
+        "Progress=\x1B[8mhidden\n";
+    const std::string out = dir.File("setup");
+    ASSERT_EQ(BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir).exit_code, 0);
+    for (const char* command : {"info ", "info --manifest "}) {
+        SCOPED_TRACE(command);
+        const RunResult r = RunSspack(command + Quoted(out), dir);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        for (const char* line : {"Question=\\x1B[2J\\x1B]0;title\\x07?\n", "Success=a\\x01b\\x7F\n",
+                                 "Failure=\xE2\x82\xAC\xC3\xBF\n", "Progress=\\x1B[8mhidden\n"})
+            EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin\n" << r.out;
+        for (char c : r.out)
+            EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+        EXPECT_EQ(r.out.find('\x7F'), std::string::npos);
+        EXPECT_NE(r.err.find("Question: control characters are written as \\xNN"),
+                  std::string::npos)
+            << r.err;
     }
 }
 

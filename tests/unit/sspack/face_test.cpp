@@ -136,6 +136,73 @@ TEST(SspackFace, FilePropertiesAreWrittenInPlace) {
     }
 }
 
+// Writes UTF-16 `text` over every copy of UTF-16 `was` in `file`, zero-padded to its length.
+[[maybe_unused]] void Overwrite(Bytes* file, const std::u16string& was,
+                                const std::u16string& text) {
+    ASSERT_LE(text.size(), 63u);
+    const Bytes from = Utf16(std::string(was.begin(), was.end()), 0);
+    Bytes to;
+    for (char16_t c : text) {
+        to.push_back(static_cast<uint8_t>(c & 0xFF));
+        to.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    to.resize(std::max(to.size(), from.size()), 0);
+    int copies = 0;
+    for (auto at = std::search(file->begin(), file->end(), from.begin(), from.end());
+         at != file->end(); at = std::search(at + 1, file->end(), from.begin(), from.end())) {
+        std::copy(to.begin(), to.end(), at);
+        ++copies;
+    }
+    EXPECT_GT(copies, 0);
+}
+
+TEST(SspackFace, InfoNeverPassesOnWhatAHostileVersionResourceSays) {
+#ifndef SS_WIN64_STUB
+    GTEST_SKIP() << "configured without SS_WIN64_DIR";
+#else
+    // An installer whose properties carry manifest lines, terminal sequences and the edge
+    // characters; its fields have room for 63 characters, and these fit.
+    ScratchDir dir;
+    const std::string out = dir.File("setup.exe");
+    const std::string installer =
+        "Publisher=" + std::string(40, 'P') + "\nVersion=" + "65535.65535.65535.65535\n";
+    ASSERT_EQ(Build(dir, installer, out, "--stub " + Quoted(SS_WIN64_STUB)).exit_code, 0);
+    Bytes file = ReadWholeFile(out);
+    Overwrite(&file, u"Minimal", u"x\n[Files]\nAdditional=secret.txt");
+    Overwrite(&file, std::u16string(40, u'P'), u"\x1B]0;title\x07\x01\x7F\x80\xFF\x85\x9B");
+    Overwrite(&file, u"65535.65535.65535.65535", u"1\r\n[Files]\r\nZett=secret.txt");
+    WriteWholeFile(out, file);
+    const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
+    ASSERT_EQ(info.exit_code, 0) << info.err;
+    int files = 0;
+    for (size_t start = 0, end; start < info.out.size(); start = end + 1) {
+        end = info.out.find('\n', start);
+        const std::string line = info.out.substr(start, end - start);
+        files += line == "[Files]";
+        EXPECT_NE(line.rfind("Additional=", 0), 0u) << line;
+        EXPECT_NE(line, "Zett=secret.txt");
+    }
+    EXPECT_EQ(files, 1) << info.out;
+    EXPECT_NE(info.out.find("\\x1B]0;title\\x07\\x01\\x7F\\x80\xC3\xBF\\x85\\x9B"),
+              std::string::npos)
+        << info.out;
+    for (char c : info.out)
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+
+    // The documented round trip does not pack the file the properties name.
+    const std::string folder = dir.File("unpacked");
+    ASSERT_EQ(RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir).exit_code, 0);
+    WriteWholeFile(folder + "/secret.txt", BytesOf("TOP SECRET"));
+    WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
+    const RunResult again = RunSspack(
+        "build " + Quoted(folder + "/again.ini") + " -o " + Quoted(dir.File("again.exe")), dir);
+    if (again.exit_code == 0) {
+        const Bytes rebuilt = ReadWholeFile(dir.File("again.exe"));
+        EXPECT_FALSE(Holds(rebuilt, BytesOf("TOP SECRET"))) << "the secret was packed";
+    }
+#endif
+}
+
 TEST(SspackFace, ManifestValuesOutsideTheFieldsAreErrors) {
     struct Row {
         const char* line;

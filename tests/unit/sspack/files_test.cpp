@@ -2,11 +2,15 @@
 // every command treats the files it reads and writes: empty files, the same file as input and
 // output, files that are not regular files, scratch files and interruptions.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -297,6 +301,157 @@ TEST(SspackFiles, AnInterruptedBuildLeavesNoScratchFiles) {
                                   "movie.bin", "zett.bin", "kmdl.bin", "preview.bmp", "readme.txt",
                                   "noise.dat", "stars.txt"}),
                   std::vector<std::string>());
+    }
+}
+
+// A socket file at `path`, as a server leaves one behind.
+bool MakeSocket(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (fd < 0 || path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return bound;
+}
+
+TEST(SspackFiles, OutputsThatAreNotRegularFilesAreNeverReplaced) {
+    ScratchDir dir;
+    const std::string manifest = WriteManifest(dir, ManifestText(ManifestParts()));
+    const std::string ss = dir.File("readme.ss");
+    ASSERT_EQ(
+        RunSspack("compress " + Quoted(dir.File("readme.txt")) + " " + Quoted(ss), dir).exit_code,
+        0);
+    WriteArchiveOf(dir.File("names.bin"), {"NAME"});
+    ASSERT_EQ(mkdir(dir.File("x").c_str(), 0755), 0);
+    struct Target {
+        const char* tag;
+        bool (*make)(const std::string&);
+        const char* message;
+    };
+    const Target targets[] = {
+        {"a FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644) == 0; },
+         "it is a FIFO, not a regular file; sspack never replaces one"},
+        {"a socket", MakeSocket, "it is a socket, not a regular file; sspack never replaces one"},
+        // The null device's numbers; only root may make a device node.
+        {"a device",
+         [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; },
+         "it is a device, not a regular file; sspack never replaces one"},
+        {"a read-only file",
+         [](const std::string& p) {
+             WriteWholeFile(p, BytesOf("keep me"));
+             return chmod(p.c_str(), 0444) == 0;
+         },
+         "it is read-only; make it writable or remove it to replace it"},
+    };
+    struct Command {
+        const char* tag;
+        std::string out, args;
+    };
+    const std::string out = dir.File("out");
+    const Command commands[] = {
+        {"build", out,
+         "build " + Quoted(manifest) + " -o " + Quoted(out) + " --stub " +
+             Quoted(SSINSTALLER_PATH)},
+        {"compress", out, "compress " + Quoted(dir.File("readme.txt")) + " " + Quoted(out)},
+        {"expand", out, "expand " + Quoted(ss) + " " + Quoted(out)},
+        {"extract", dir.File("x/NAME"),
+         "extract " + Quoted(dir.File("names.bin")) + " -o " + Quoted(dir.File("x"))},
+    };
+    for (const Target& target : targets) {
+        for (const Command& command : commands) {
+            SCOPED_TRACE(std::string(command.tag) + " over " + target.tag);
+            unlink(command.out.c_str());
+            if (!target.make(command.out)) {
+                EXPECT_NE(geteuid(), 0u) << "cannot make " << target.tag;
+                continue;
+            }
+            struct stat before, after;
+            ASSERT_EQ(lstat(command.out.c_str(), &before), 0);
+            const RunResult r = RunSspack(command.args, dir, "timeout 20");
+            EXPECT_EQ(r.exit_code, 1) << r.err;
+            EXPECT_NE(r.err.find(target.message), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            ASSERT_EQ(lstat(command.out.c_str(), &after), 0);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
+            unlink(command.out.c_str());
+        }
+    }
+    EXPECT_EQ(Leftovers(dir, {"m.ini", "x", "names.bin", "readme.ss", "saver.bin", "stub.bin",
+                              "movie.bin", "zett.bin", "kmdl.bin", "preview.bmp", "readme.txt",
+                              "noise.dat", "stars.txt"}),
+              std::vector<std::string>());
+}
+
+TEST(SspackFiles, AnInterruptedSigningEndsTheToolAndLeavesNothing) {
+    // A signing tool that writes its output, and a mark, two seconds after it starts.
+    ScratchDir dir, tools;
+    WriteWholeFile(tools.File("osslsigncode"),
+                   BytesOf("#!/bin/sh\necho started > " + Quoted(tools.File("started")) +
+                           "\nout=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -out ] && out=$2; shift; "
+                           "done\nsleep 2\necho late > \"$out\"\necho late > " +
+                           Quoted(tools.File("late")) + "\n"));
+    ASSERT_EQ(chmod(tools.File("osslsigncode").c_str(), 0755), 0);
+    const std::string manifest = WriteManifest(dir, ManifestText(ManifestParts()));
+    WriteWholeFile(dir.File("c.pem"), BytesOf("certificate"));
+    WriteWholeFile(dir.File("k.pem"), BytesOf("key"));
+    const std::string out = dir.File("setup");
+    const std::string script =
+        "PATH=" + Quoted(tools.path()) + ":/usr/bin:/bin " + Quoted(SSPACK_PATH) + " build " +
+        Quoted(manifest) + " -o " + Quoted(out) + " --stub " + Quoted(SSINSTALLER_PATH) +
+        " -q --sign --cert " + Quoted(dir.File("c.pem")) + " --key " + Quoted(dir.File("k.pem")) +
+        " & pid=$!; for i in $(seq 1000); do [ -e " + Quoted(tools.File("started")) +
+        " ] && break; sleep 0.01; done; kill -TERM $pid; wait $pid; echo $? > " +
+        Quoted(dir.File(".status")) + "; sleep 3";
+    ASSERT_EQ(std::system(("sh -c " + Quoted(script)).c_str()), 0);
+    ASSERT_TRUE(FileExists(tools.File("started"))) << "the signing tool never ran";
+    const Bytes status = ReadWholeFile(dir.File(".status"));
+    EXPECT_NE(std::string(status.begin(), status.end()), "0\n") << "the build was not interrupted";
+    EXPECT_FALSE(FileExists(tools.File("late"))) << "the signing tool ran on";
+    EXPECT_EQ(Leftovers(dir, {"m.ini", ".status", "c.pem", "k.pem", "saver.bin", "stub.bin",
+                              "movie.bin", "zett.bin", "kmdl.bin", "preview.bmp", "readme.txt",
+                              "noise.dat", "stars.txt"}),
+              std::vector<std::string>());
+}
+
+TEST(SspackFiles, JsonNamesAndPathsAreUtf8Text) {
+    // A folder and a name in UTF-8, a name in code page 1252, and the edge bytes of a name.
+    ScratchDir dir;
+    const std::string cafe = "caf\xC3\xA9";
+    ASSERT_EQ(mkdir(dir.File(cafe).c_str(), 0755), 0);
+    const std::string archive = dir.File(cafe + "/names.bin");
+    WriteArchiveOf(archive, {cafe, "caf\xE9", "\x01\x7F\x80\xFF"});
+    // The scratch folder's own path is plain ASCII: only the names above need escapes.
+    const std::string file = "\"" + archive + "\"";
+    struct Row {
+        const char* command;
+        std::vector<std::string> wanted;
+    };
+    const std::string folder = dir.File(cafe + "/x");
+    const Row rows[] = {
+        {"list",
+         {"\"file\": " + file, "\"name\": \"caf\xC3\xA9\"", "\"name\": \"caf\\udce9\"",
+          "\"name\": \"\\u0001\\u007f\\udc80\\udcff\""}},
+        {"verify",
+         {"\"file\": " + file, "\"name\": \"caf\xC3\xA9\"", "\"name\": \"caf\\udce9\"",
+          "\"name\": \"\\u0001\\u007f\\udc80\\udcff\""}},
+        {"extract",
+         {"\"file\": " + file, "\"path\": \"" + folder + "/" + cafe + "\"",
+          "\"path\": \"" + folder + "/caf\\udce9\""}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command);
+        const std::string names =
+            std::string(row.command) == "extract"
+                ? " " + Quoted(cafe) + " " + Quoted("caf\xE9") + " -o " + Quoted(folder)
+                : "";
+        const RunResult r =
+            RunSspack(std::string(row.command) + " " + Quoted(archive) + names + " --json", dir);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        for (const std::string& want : row.wanted)
+            EXPECT_NE(r.out.find(want), std::string::npos) << want << "\nin\n" << r.out;
     }
 }
 
