@@ -66,8 +66,8 @@ static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring
 // Match trees: one node of 8 words per position p, from word 8p: its string's bytes 1..8 as a
 // big-endian number (words 0-3), its left and right links (4, 5) and the index of the link that
 // holds it (6). A link holds the linked node's first word index, so that it plus 4 plus a side
-// indexes the next link. Node 4,096 is the null node; node 4,097 + b holds the root of the tree
-// of first byte b as its right link.
+// indexes the next link. Node 4,096 is the null node (its head: the string being inserted); node
+// 4,097 + b holds the root of the tree of first byte b as its right link.
 alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
 static int16_t best_length;                 // latest insertion: longest match found
 static int16_t best_distance;               // its distance minus 1
@@ -344,45 +344,59 @@ static inline void InsertPosition(size_t r) {
     tree[node_r + kLeftWord] = tree[node_r + kLeftWord + 1] = kNilRef;
     size_t best = kThreshold;
     size_t distance = 0;
+    // Head XORs below `limit` share at least `best` bytes with the key (counting byte 0); 0 once
+    // the best match is longer than a head can show.
+    uint64_t limit = uint64_t(1) << (72 - 8 * kThreshold);
+    // The null node carries the key's head, so a step onto it looks like a step onto an equal
+    // string: the end of the path is looked for only among equal heads.
+    memcpy(tree + kNilRef, &head, sizeof head);
     for (;;) {
         const size_t next = tree[at];
+        const uint64_t other = HeadAt(next);
+        if (head != other) {
+            at = next + kLeftWord + (head > other);
+            if (!kTrack) continue;
+            const uint64_t x = head ^ other;
+            if (x >= limit) continue;
+            const size_t i = 1 + (static_cast<size_t>(HighZeros(x)) >> 3);
+            const size_t d = ((r - next / kNodeWords) & kRingMask) - 1;
+            if (i > best || d < distance) {
+                best = i;
+                distance = d;
+                limit = uint64_t(1) << (72 - 8 * i);
+            }
+            continue;
+        }
         if (next == kNilRef) {
             tree[at] = static_cast<uint16_t>(node_r);
             tree[node_r + kFromWord] = static_cast<uint16_t>(at);
             break;
         }
-        const uint64_t other = HeadAt(next);
-        size_t i;
-        if (head != other) {
-            at = next + kLeftWord + (head > other);
-            if (!kTrack) continue;
-            i = 1 + (static_cast<size_t>(HighZeros(head ^ other)) >> 3);
-        } else {
-            const size_t p = next / kNodeWords;
-            i = MatchEnd(key, ring + p, 9);
-            if (i >= kMaxMatch) {
-                // Equal strings: r takes p's place in the tree, and p leaves it.
-                distance = ((r - p) & kRingMask) - 1;
-                best = kMaxMatch;
-                const size_t holder = tree[next + kFromWord];
-                const size_t left = tree[next + kLeftWord];
-                const size_t right = tree[next + kLeftWord + 1];
-                tree[holder] = static_cast<uint16_t>(node_r);
-                tree[node_r + kFromWord] = static_cast<uint16_t>(holder);
-                tree[node_r + kLeftWord] = static_cast<uint16_t>(left);
-                tree[node_r + kLeftWord + 1] = static_cast<uint16_t>(right);
-                tree[left + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord);
-                tree[right + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord + 1);
-                tree[next + kFromWord] = kNilRef;
-                break;
-            }
-            at = next + kLeftWord + (key[i] > ring[p + i]);
+        const size_t p = next / kNodeWords;
+        const size_t i = MatchEnd(key, ring + p, 9);
+        if (i >= kMaxMatch) {
+            // Equal strings: r takes p's place in the tree, and p leaves it.
+            distance = ((r - p) & kRingMask) - 1;
+            best = kMaxMatch;
+            const size_t holder = tree[next + kFromWord];
+            const size_t left = tree[next + kLeftWord];
+            const size_t right = tree[next + kLeftWord + 1];
+            tree[holder] = static_cast<uint16_t>(node_r);
+            tree[node_r + kFromWord] = static_cast<uint16_t>(holder);
+            tree[node_r + kLeftWord] = static_cast<uint16_t>(left);
+            tree[node_r + kLeftWord + 1] = static_cast<uint16_t>(right);
+            tree[left + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord);
+            tree[right + kFromWord] = static_cast<uint16_t>(node_r + kLeftWord + 1);
+            tree[next + kFromWord] = kNilRef;
+            break;
         }
+        at = next + kLeftWord + (key[i] > ring[p + i]);
         if (kTrack && i >= best) {
-            const size_t d = ((r - next / kNodeWords) & kRingMask) - 1;
+            const size_t d = ((r - p) & kRingMask) - 1;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
+                limit = 0;
             }
         }
     }
