@@ -325,6 +325,48 @@ static inline uint64_t HeadAt(size_t ref) {
     return v;
 }
 
+// Follows links from `at` by heads alone until the linked node's head equals `head` (the null
+// node's always does) and returns that link. This walk is most of the encoder's work; on x86-64
+// it takes five instructions a step: the compare that finds an equal head also gives the side
+// (the carry: the node's head is below the key's, go right).
+static inline size_t StepToEqualHead(size_t at, uint64_t head) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    size_t node;
+    uint64_t other;
+    __asm__(
+        "movzwl (%[tree],%[at],2), %k[node]\n\t"
+        "movq (%[tree],%[node],2), %[other]\n\t"
+        "cmpq %[head], %[other]\n\t"
+        "je 3f\n"
+        "1:\n\t"
+        "adcq $4, %[node]\n\t"
+        "movzwl (%[tree],%[node],2), %k[at]\n\t"
+        "movq (%[tree],%[at],2), %[other]\n\t"
+        "cmpq %[head], %[other]\n\t"
+        "je 2f\n\t"
+        "adcq $4, %[at]\n\t"
+        "movzwl (%[tree],%[at],2), %k[node]\n\t"
+        "movq (%[tree],%[node],2), %[other]\n\t"
+        "cmpq %[head], %[other]\n\t"
+        "jne 1b\n\t"
+        "jmp 3f\n"
+        "2:\n\t"
+        "xchgq %[at], %[node]\n"
+        "3:"
+        : [at] "+r"(at), [node] "=&r"(node), [other] "=&r"(other)
+        : [tree] "r"(tree), [head] "r"(head)
+        : "cc", "memory");
+    return at;
+#else
+    for (;;) {
+        const size_t next = tree[at];
+        const uint64_t other = HeadAt(next);
+        if (other == head) return at;
+        at = next + kLeftWord + (other < head);
+    }
+#endif
+}
+
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
 // (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
 // means no match. Only the position inserted last before a symbol is coded needs its match; the
@@ -351,6 +393,7 @@ static inline void InsertPosition(size_t r) {
     // string: the end of the path is looked for only among equal heads.
     memcpy(tree + kNilRef, &head, sizeof head);
     for (;;) {
+        if (!kTrack) at = StepToEqualHead(at, head);
         const size_t next = tree[at];
         const uint64_t other = HeadAt(next);
         if (head != other) {
