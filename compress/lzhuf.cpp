@@ -210,9 +210,8 @@ static inline size_t LastBelow(size_t c, uint32_t k) {
     return lo;
 }
 
-static inline void UpdateModel(size_t s) {
-    if (weight[kRoot] == kMaxWeight) RebuildModel();
-    size_t c = parent[s + kNodes];
+// The update from node c up to the root, one step at a time.
+static inline void UpdatePath(size_t c) {
     do {
         const uint32_t k = ++weight[c];
         if (k > weight[c + 1]) {
@@ -233,6 +232,11 @@ static inline void UpdateModel(size_t s) {
     } while (c != 0);
 }
 
+static inline void UpdateModel(size_t s) {
+    if (weight[kRoot] == kMaxWeight) RebuildModel();
+    UpdatePath(parent[s + kNodes]);
+}
+
 // ---- Encoder ----
 
 // Appends the top n bits of `code` (n <= 25) to the output, most significant first.
@@ -246,18 +250,7 @@ static inline void PutCode(uint32_t n, uint32_t code) {
     }
 }
 
-static inline void EncodeSymbol(int s) {
-    // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
-    // bits, and 32 bits hold any of them.
-    static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
-    uint32_t code = 0;
-    uint32_t n = 0;
-    int node = parent[s + kNodes];
-    do {
-        code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
-        ++n;
-        node = parent[node];
-    } while (node != kRoot);
+static inline void PutSymbolCode(uint32_t n, uint32_t code) {
     if (n <= 16) {
         PutCode(n, code);
     } else {
@@ -265,7 +258,43 @@ static inline void EncodeSymbol(int s) {
         PutCode(16, code & 0xFFFF0000u);
         PutCode(n - 16, code << 16);
     }
-    UpdateModel(s);
+}
+
+// The code of s is read from the leaf up, and the update walks the same path until its first
+// swap: a node whose weight equals its right neighbour's. Children sit below their parents, so
+// no increment on the way can change a weight that a later test on the path reads. Both are
+// done in one pass up to that node (the whole path for most symbols); from there the rest of
+// the code is read from the tree as it was, and the update goes on step by step.
+static inline void EncodeSymbol(int s) {
+    // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
+    // bits, and 32 bits hold any of them.
+    static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
+    uint32_t code = 0;
+    uint32_t n = 0;
+    size_t c = parent[s + kNodes];
+    if (weight[kRoot] == kMaxWeight) {
+        for (size_t node = c; node != kRoot; node = parent[node], ++n)
+            code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
+        PutSymbolCode(n, code);
+        UpdateModel(static_cast<size_t>(s));
+        return;
+    }
+    do {
+        const uint32_t w = weight[c];
+        if (w >= weight[c + 1]) {
+            for (size_t node = c; node != kRoot; node = parent[node], ++n)
+                code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
+            PutSymbolCode(n, code);
+            UpdatePath(c);
+            return;
+        }
+        weight[c] = static_cast<uint16_t>(w + 1);
+        code = (code >> 1) | (static_cast<uint32_t>(c & 1) << 31);
+        ++n;
+        c = parent[c];
+    } while (c != kRoot);
+    ++weight[kRoot];
+    PutSymbolCode(n, code);
 }
 
 static inline void EncodeDistance(uint32_t d) {
