@@ -49,6 +49,7 @@ constexpr uint32_t kLongestCode = LongestCodeFor(kMaxWeight);  // 21
 static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
+constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
 // the ring's copy area, and whatever they find there is cut off at the 60th byte.
 constexpr int kRingPad = 8;
@@ -272,29 +273,34 @@ static inline void EncodeSymbol(int s) {
     uint32_t code = 0;
     uint32_t n = 0;
     size_t c = parent[s + kNodes];
-    if (weight[kRoot] == kMaxWeight) {
-        for (size_t node = c; node != kRoot; node = parent[node], ++n)
-            code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
-        PutSymbolCode(n, code);
+    const bool rebuild = weight[kRoot] == kMaxWeight;  // before this symbol's update
+    // 32-bit builds read the whole code first and then update: smaller code for the i686 stub.
+    if (kWideWords && !rebuild) {
+        while (c != kRoot) {
+            const uint32_t w = weight[c];
+            if (w >= weight[c + 1]) break;
+            weight[c] = static_cast<uint16_t>(w + 1);
+            code = (code >> 1) | (static_cast<uint32_t>(c & 1) << 31);
+            ++n;
+            c = parent[c];
+        }
+    }
+    for (size_t node = c; node != kRoot; node = parent[node], ++n)
+        code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
+    PutSymbolCode(n, code);
+    if (!kWideWords) {
         UpdateModel(static_cast<size_t>(s));
         return;
     }
-    do {
-        const uint32_t w = weight[c];
-        if (w >= weight[c + 1]) {
-            for (size_t node = c; node != kRoot; node = parent[node], ++n)
-                code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
-            PutSymbolCode(n, code);
-            UpdatePath(c);
-            return;
-        }
-        weight[c] = static_cast<uint16_t>(w + 1);
-        code = (code >> 1) | (static_cast<uint32_t>(c & 1) << 31);
-        ++n;
-        c = parent[c];
-    } while (c != kRoot);
-    ++weight[kRoot];
-    PutSymbolCode(n, code);
+    if (c == kRoot) {  // the whole path went up in one pass; the root has no swap
+        ++weight[kRoot];
+        return;
+    }
+    if (rebuild) {
+        RebuildModel();
+        c = parent[s + kNodes];
+    }
+    UpdatePath(c);
 }
 
 static inline void EncodeDistance(uint32_t d) {
@@ -429,13 +435,16 @@ static inline void InsertPosition(size_t r) {
             at = next + kLeftWord + (head > other);
             if (!kTrack) continue;
             const uint64_t x = head ^ other;
-            if (x >= limit) continue;
+            // 64-bit builds skip most steps by the limit; 32-bit ones count the bytes at once
+            // (smaller code: the decoder shares the i686 stub's size limit).
+            if (kWideWords && x >= limit) continue;
             const size_t i = 1 + (static_cast<size_t>(HighZeros(x)) >> 3);
+            if (!kWideWords && i < best) continue;
             const size_t d = ((r - next / kNodeWords) & kRingMask) - 1;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
-                limit = uint64_t(1) << (72 - 8 * i);
+                if (kWideWords) limit = uint64_t(1) << (72 - 8 * i);
             }
             continue;
         }
