@@ -61,8 +61,16 @@ mutant M06 archive/extract.cpp "unit_archive unit_app" \
     $'            PlatClose(out);\n        }\n    }'
 mutant M07 compress/lzhuf.cpp "unit_compress" \
     "match tie-break prefers the farther position" \
-    $'if (i > best || d < distance) {' \
-    $'if (i > best || d > distance) {'
+    $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                if (kWideWords) limit' \
+    $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                if (kWideWords) limit'
+mutant M07b compress/lzhuf.cpp "unit_compress" \
+    "a match found past the string heads keeps the farther of equal ones" \
+    $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                limit = 0;' \
+    $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = 0;'
+mutant M07c compress/lzhuf.cpp "unit_compress" \
+    "the one-pass encode and update misses a swap between equal weights" \
+    $'            if (w >= weight[c + 1]) break;' \
+    $'            if (w > weight[c + 1]) break;'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
     "wide decoder refills below the longest code and distance" \
     $'    if (w->held >= kWideRefill) return 1;' \
