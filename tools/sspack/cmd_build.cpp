@@ -183,6 +183,8 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
     std::vector<uint8_t> data;
     if (e.is_info) {
         data = plan.info_block;
+    } else if (e.is_show) {
+        data = plan.show_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &data)) {
         r->Error("cannot read '" + e.path + "' for " + e.name);
         return false;
@@ -305,6 +307,8 @@ std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
     std::vector<uint8_t> want;
     if (e.is_info) {
         want = plan.info_block;
+    } else if (e.is_show) {
+        want = plan.show_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &want)) {
         return "'" + e.path + "' cannot be read again";
     }
@@ -321,7 +325,10 @@ std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
         size_t at = 0;
         while (got[at] == want[at])
             ++at;
-        return "differs from " + (e.is_info ? std::string("the INFO block") : "'" + e.path + "'") +
+        return "differs from " +
+               (e.is_info   ? std::string("the INFO block")
+                : e.is_show ? std::string("the show")
+                            : "'" + e.path + "'") +
                " at byte " + std::to_string(at);
     }
     return "";
@@ -543,6 +550,42 @@ bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arc
     return true;
 }
 
+// A show's screen saver program when the manifest names none, and its MOVIE, once the
+// installer's architecture is known.
+bool ShowInputs(const Options& o, const std::string& arch, BuildPlan* plan, Reporter* r) {
+    if (!PlannedNamed(*plan, "SAVER")) {
+        // The host installer runs no Windows program; it carries the x64 one all the same.
+        const std::string saver_arch = arch.empty() ? "x64" : arch;
+        std::vector<std::string> tried;
+        const std::string path = FindSaver(saver_arch, &tried);
+        if (path.empty()) {
+            std::string list;
+            for (const std::string& t : tried)
+                list += (list.empty() ? "" : ", ") + t;
+            r->Diagnostic(o.manifest, plan->show.line, true,
+                          "[Show] without [Files] Saver=: no " + saver_arch +
+                              " screen saver program found (looked for " + list +
+                              "); give one with Saver=");
+            return false;
+        }
+        PlannedEntry saver;
+        saver.name = "SAVER";
+        saver.key = "Saver";
+        saver.path = path;
+        saver.line = plan->show.line;
+        std::error_code error;
+        saver.size = fs::file_size(fs::u8path(path), error);
+        plan->entries.insert(plan->entries.begin(), saver);
+        plan->inputs.push_back(path);
+        r->Verbose("screen saver program: " + path);
+    }
+    Diagnostics d;
+    const bool made = MakeShowMovie(arch, &d, plan);
+    for (const Diagnostic& item : d.items)
+        r->Diagnostic(o.manifest, item.line, item.error, item.message);
+    return made;
+}
+
 // Everything that can be checked before a byte is written. kExitBuilt when all passed.
 int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint8_t>* stub) {
     Diagnostics d;
@@ -556,6 +599,7 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
     if (!loaded) return kExitUsage;
     std::string stub_path, arch;
     if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;
+    if (plan->show.given && !ShowInputs(o, arch, plan, r)) return kExitUsage;
     std::string input = InputThatIs(o.out, plan->inputs);
     if (input.empty() && SameFile(CommandLinePath(stub_path), CommandLinePath(o.out)))
         input = stub_path;

@@ -7,21 +7,6 @@
 
 #include "tools/sspack/pe_image.h"
 
-namespace {
-
-constexpr uint32_t kStubIconGroup = 200;
-const char kStubInternalName[] = "ssinstaller";
-// The values sspack writes and the room each needs, terminating zero included.
-struct Slot {
-    const char* key;
-    uint32_t capacity;
-};
-const Slot kSlots[] = {{"CompanyName", kMaxFaceText + 1},
-                       {"FileDescription", kMaxFaceText + 1},
-                       {"ProductName", kMaxFaceText + 1},
-                       {"FileVersion", kMaxVersionText + 1},
-                       {"ProductVersion", kMaxVersionText + 1}};
-
 // UTF-8 to UTF-16 units; false when the text is not UTF-8.
 bool Utf16Of(const std::string& text, std::vector<uint16_t>* out) {
     out->clear();
@@ -85,6 +70,21 @@ std::string Utf8Of(const uint8_t* p, size_t units) {
     }
     return out;
 }
+
+namespace {
+
+constexpr uint32_t kStubIconGroup = 200;
+const char kStubInternalName[] = "ssinstaller";
+// The values sspack writes and the room each needs, terminating zero included.
+struct Slot {
+    const char* key;
+    uint32_t capacity;
+};
+const Slot kSlots[] = {{"CompanyName", kMaxFaceText + 1},
+                       {"FileDescription", kMaxFaceText + 1},
+                       {"ProductName", kMaxFaceText + 1},
+                       {"FileVersion", kMaxVersionText + 1},
+                       {"ProductVersion", kMaxVersionText + 1}};
 
 size_t Align4(size_t n) {
     return (n + 3) & ~size_t{3};

@@ -19,6 +19,11 @@ struct StubFace {
     int icon_line = 0;
 };
 
+// UTF-8 to UTF-16 units; false when the text is not UTF-8.
+bool Utf16Of(const std::string& text, std::vector<uint16_t>* out);
+// UTF-16LE units at `p`, up to the first zero, as UTF-8; unpaired surrogates become '?'.
+std::string Utf8Of(const uint8_t* p, size_t units);
+
 // The most characters of a publisher or name in the version resource, and of a version.
 constexpr size_t kMaxFaceText = 63;
 constexpr size_t kMaxVersionText = 23;
