@@ -185,6 +185,8 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
         data = plan.info_block;
     } else if (e.is_show) {
         data = plan.show_bytes;
+    } else if (e.named_saver) {
+        data = plan.saver_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &data)) {
         r->Error("cannot read '" + e.path + "' for " + e.name);
         return false;
@@ -309,6 +311,8 @@ std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
         want = plan.info_block;
     } else if (e.is_show) {
         want = plan.show_bytes;
+    } else if (e.named_saver) {
+        want = plan.saver_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &want)) {
         return "'" + e.path + "' cannot be read again";
     }
@@ -528,18 +532,45 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, s
     return true;
 }
 
-// The screen saver program must suit the installer's architecture; the face goes into the stub.
-bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arch,
+// The screen saver program must suit the installer's architecture. The project's own program
+// gets the author's name and icon; any other must understand the uninstall entry's /U. The face
+// goes into the stub.
+bool PrepareStub(const Options& o, BuildPlan* p, const std::string& arch,
                  std::vector<uint8_t>* stub, Reporter* r) {
+    BuildPlan& plan = *p;
     if (arch.empty()) return true;  // the host installer: no Windows program, no resources
-    for (const PlannedEntry& e : plan.entries) {
+    const std::string strict = o.strict ? " (an error with --strict)" : "";
+    for (PlannedEntry& e : plan.entries) {
         if (e.name != "SAVER") continue;
-        const std::string problem = SaverProblem(e.path, arch);
+        std::string problem = SaverProblem(e.path, arch);
         if (!problem.empty())
             r->Diagnostic(o.manifest, e.line, o.strict,
-                          "[Files] Saver: '" + e.path + "' " + problem +
-                              (o.strict ? " (an error with --strict)" : ""));
+                          "[Files] Saver: '" + e.path + "' " + problem + strict);
         if (!problem.empty() && o.strict) return false;
+        if (!problem.empty()) continue;
+        std::vector<uint8_t> saver;
+        if (!ReadFile(fs::u8path(e.path), &saver)) {
+            r->Error("cannot read '" + e.path + "' for SAVER");
+            return false;
+        }
+        if (!IsOwnSaverProgram(saver)) {
+            if (e.found_saver) continue;
+            r->Diagnostic(o.manifest, e.line, o.strict,
+                          "[Files] Saver: '" + e.path +
+                              "' is not this project's screen saver program: the uninstall "
+                              "entry runs NAME.scr /U, which must remove it (docs/manifest.md)" +
+                              strict);
+            if (o.strict) return false;
+            continue;
+        }
+        if (!ApplySaverFace(plan.face, &saver, &problem)) {
+            r->Diagnostic(o.manifest, plan.face.icon.empty() ? e.line : plan.face.icon_line, true,
+                          (plan.face.icon.empty() ? "[Files] Saver: " : "[Installer] Icon: ") +
+                              problem);
+            return false;
+        }
+        plan.saver_bytes.swap(saver);
+        e.named_saver = true;
     }
     std::string problem;
     if (!ApplyFace(plan.face, stub, &problem)) {
@@ -573,6 +604,7 @@ bool ShowInputs(const Options& o, const std::string& arch, BuildPlan* plan, Repo
         saver.key = "Saver";
         saver.path = path;
         saver.line = plan->show.line;
+        saver.found_saver = true;
         std::error_code error;
         saver.size = fs::file_size(fs::u8path(path), error);
         plan->entries.insert(plan->entries.begin(), saver);
@@ -617,7 +649,7 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
         r->Error("cannot write the output '" + o.out + "': " + folder);
         return kExitUsage;
     }
-    if (!PrepareStub(o, *plan, arch, stub, r)) return kExitUsage;
+    if (!PrepareStub(o, plan, arch, stub, r)) return kExitUsage;
     uint64_t bound = stub->size() + uint64_t{kPayloadRecords} * kRecordSize;
     for (const PlannedEntry& e : plan->entries)
         bound += e.alias_of_movie ? 0 : e.size;

@@ -26,6 +26,8 @@ struct PlannedEntry {
     bool is_info = false;  // the INFO block, made in memory
     bool alias_of_movie = false;  // PREVIEWF sharing MOVIE's data
     bool is_show = false;         // MOVIE made from [Show], kept in BuildPlan::show_bytes
+    bool found_saver = false;     // SAVER chosen by sspack for a show without Saver=
+    bool named_saver = false;     // SAVER with the name and icon written in: BuildPlan::saver_bytes
     CompressMode compress = CompressMode::kAuto;
     uint8_t scramble = 0;  // stored XORed with this key byte when not 0
     uint64_t size = 0;     // bytes of the file (or of the block)
@@ -59,7 +61,8 @@ struct BuildPlan {
     std::vector<std::string>
         inputs;  // every file read (UTF-8), for the output-overwrites-input test
     ShowSource show;
-    std::vector<uint8_t> show_bytes;  // MOVIE of a show, made by MakeShowMovie
+    std::vector<uint8_t> show_bytes;   // MOVIE of a show, made by MakeShowMovie
+    std::vector<uint8_t> saver_bytes;  // the project's screen saver program, named
 };
 
 // The most records a payload archive's directory holds.

@@ -39,6 +39,9 @@ bool Read(const std::vector<uint8_t>& bytes, Picture* picture, std::string* prob
     ExceptionInfo exception;
     GetExceptionInfo(&exception);
     ImageInfo* info = CloneImageInfo(nullptr);
+    // An icon file has no signature the library recognises; its header names it.
+    if (bytes.size() >= 6 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0)
+        std::strcpy(info->filename, "ICO:");
     picture->image = BlobToImage(info, bytes.data(), bytes.size(), &exception);
     DestroyImageInfo(info);
     // A warning about damaged data means the picture is cut or corrupt: Windows would show it

@@ -67,5 +67,15 @@ bool IsStubVersion(const VersionInfo& info);
 // when the icon file cannot be used or the stub has no room.
 bool ApplyFace(const StubFace& face, std::vector<uint8_t>* stub, std::string* problem);
 
+// Whether `program` is this project's screen saver program: it carries the name placeholder
+// (string 1 of string block 1, the others empty) that ApplySaverFace fills. Only that program
+// understands the uninstall entry's "NAME.scr /U".
+bool IsOwnSaverProgram(const std::vector<uint8_t>& program);
+
+// Writes the face's name into the project's screen saver program in place (string 1, which the
+// Display Properties list shows) and the icon over its icon 200 when it has one. False with
+// `problem` (one line) when the program has no place for them.
+bool ApplySaverFace(const StubFace& face, std::vector<uint8_t>* saver, std::string* problem);
+
 // Lines for `sspack info`: the version fields of a built installer ("FileDescription: Aurora").
 std::vector<std::string> FacePropertyLines(const VersionInfo& info);

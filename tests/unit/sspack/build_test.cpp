@@ -485,3 +485,40 @@ TEST(SspackBuild, ProgressBarOnATerminal) {
 }
 
 }  // namespace
+
+// MaxSide= scales a picture whose longer side is larger down to it, in its own kind, and
+// carries a smaller one as it is.
+TEST(SspackBuild, MaxSideScalesLargerPicturesOnly) {
+    ScratchDir dir;
+    const std::string out = dir.File("out.exe");
+    const RunResult r = BuildWithHostStub(
+        WriteManifest(dir, ManifestText(ShowParts("Picture=01-dawn.jpg\nPicture=02-lake.gif\n"
+                                                  "Picture=03-night.bmp\nMaxSide=320\n"))),
+        out, dir, "--verify");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
+    std::vector<uint8_t> bytes;
+    ShowView view;
+    const bool read = ReadShowEntry(&bytes, &view);
+    CloseArchive(ReaderHandle());
+    ASSERT_TRUE(read);
+    struct Want {
+        const char* file;
+        uint8_t format;
+        uint32_t width, height;
+        bool unchanged;
+    };
+    const Want want[] = {{"01-dawn.jpg", kShowJpeg, 320, 200, false},
+                         {"02-lake.gif", kShowGif, 320, 320, false},
+                         {"03-night.bmp", kShowBmp, 320, 240, true}};
+    for (uint32_t i = 0; i < 3; ++i) {
+        ShowPicture p;
+        ASSERT_TRUE(ShowPictureAt(&view, i, &p));
+        const Bytes carried(bytes.begin() + p.offset, bytes.begin() + p.offset + p.size);
+        const Bytes file = ReadWholeFile(dir.File(want[i].file));
+        EXPECT_EQ(carried == file, want[i].unchanged) << i;
+        EXPECT_EQ(p.format, want[i].format) << i;
+        EXPECT_EQ(p.width, want[i].width) << i;
+        EXPECT_EQ(p.height, want[i].height) << i;
+    }
+}
