@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 mode=host
 [ "${1:-}" = "--wine" ] && mode=wine
 
-packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64)
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64 libgraphicsmagick1-dev)
 [ $mode = wine ] && packages+=(wine wine64 xvfb xdotool imagemagick x11-utils)
 scripts/deps.sh "${packages[@]}"
 
