@@ -32,6 +32,13 @@ echo "== packing examples/aurora"
   --stub build/host-release/app/ssinstaller
 chmod +x "$work/AuroraSetup"
 
+echo "== packing examples/slideshow: pictures, captions and a tune, no program of the author's"
+# sspack takes the project's screen saver program from beside the stubs.
+mkdir -p "$work/stubs" && cp build/win64/saver/aurora.scr "$work/stubs/ssaver-x64.scr"
+SSPACK_STUB_DIR="$work/stubs" "$sspack" build examples/slideshow/slideshow.ini \
+  -o "$work/SlideshowSetup.exe" --stub build/win64/app/ssinstaller.exe
+"$sspack" list "$work/SlideshowSetup.exe" | sed -n '/picture show/,$p'
+
 if [ $mode = wine ]; then
   echo "== running AuroraSetup.exe under Wine on a virtual X display (Xvfb)"
   exec tests/e2e/demo_wine.sh build/win64 "$work" "$sspack"
