@@ -399,6 +399,7 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
                 "\"fell_back_to_stored\": %s}\n",
                 JsonText(w.entry->name).c_str(),
                 JsonText(w.entry->is_info        ? std::string("(INFO block)")
+                         : w.entry->is_show      ? std::string("(show)")
                          : w.entry->path.empty() ? std::string("(empty)")
                                                  : w.entry->path)
                     .c_str(),
@@ -564,9 +565,9 @@ bool PrepareStub(const Options& o, BuildPlan* p, const std::string& arch,
             continue;
         }
         if (!ApplySaverFace(plan.face, &saver, &problem)) {
-            r->Diagnostic(o.manifest, plan.face.icon.empty() ? e.line : plan.face.icon_line, true,
-                          (plan.face.icon.empty() ? "[Files] Saver: " : "[Installer] Icon: ") +
-                              problem);
+            r->Diagnostic(
+                o.manifest, plan.face.icon.empty() ? e.line : plan.face.icon_line, true,
+                (plan.face.icon.empty() ? "[Files] Saver: " : "[Installer] Icon: ") + problem);
             return false;
         }
         plan.saver_bytes.swap(saver);

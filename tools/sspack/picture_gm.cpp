@@ -2,6 +2,7 @@
 #include <magick/api.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -13,7 +14,10 @@ namespace {
 
 void Initialize() {
     static std::once_flag once;
-    std::call_once(once, [] { InitializeMagick(nullptr); });
+    std::call_once(once, [] {
+        InitializeMagick(nullptr);
+        std::atexit(DestroyMagick);  // the library's caches are freed, not left to the system
+    });
 }
 
 // One read picture (the first frame of an animation), freed with it.

@@ -453,6 +453,8 @@ TEST(SspackFace, OwnSaverProgramGetsTheNameAndTheIcon) {
         p.alt_name = "Holiday U";
         p.installer = row.installer;
         const std::string manifest = WriteManifest(dir, ManifestText(p));
+        WriteWholeFile(dir.File("01-dawn.jpg"),
+                       ReadWholeFile(std::string(SS_EXAMPLES_DIR) + "/slideshow/01-dawn.jpg"));
         const Bytes saver = row.saver.empty() ? named_once : row.saver;
         WriteWholeFile(dir.File("saver.bin"), saver);
         const std::string out = dir.File("setup.exe");

@@ -44,7 +44,9 @@ std::string WriteManifest(const ScratchDir& dir, const std::string& manifest) {
             WriteWholeFile(target,
                            ReadWholeFile(std::string(SS_EXAMPLES_DIR) + "/minimal/" + name));
     }
+    // A show's pictures and tune, from the slideshow example.
     for (const char* name : {"01-dawn.jpg", "02-lake.gif", "03-night.bmp", "tune.wav"}) {
+        if (manifest.find("[Show]") == std::string::npos) break;
         const std::string target = dir.File(name);
         if (!FileExists(target))
             WriteWholeFile(target,
