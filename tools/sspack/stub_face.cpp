@@ -278,11 +278,10 @@ bool ApplyIcon(const std::string& path, const PeImage& pe, std::vector<uint8_t>*
     std::vector<const IconImage*> chosen;
     const bool is_icon = ReadIconFile(file, &given);
     if (!is_icon || !MatchImages(wanted, given, &chosen)) {
-        const std::string needs = "; the installer's icon needs " + ListText(wanted) +
-                                  " (uncompressed, a full palette)";
-        const std::string held =
-            is_icon ? "'" + path + "' holds " + ListText(given) + needs
-                    : "'" + path + "' is not an icon file (.ico)" + needs;
+        const std::string needs =
+            "; the installer's icon needs " + ListText(wanted) + " (uncompressed, a full palette)";
+        const std::string held = is_icon ? "'" + path + "' holds " + ListText(given) + needs
+                                         : "'" + path + "' is not an icon file (.ico)" + needs;
         if (!CanMakePictures()) {
             *problem = held + "; MaxSide= and pictures as Icon= need the Linux sspack";
             return false;
