@@ -1,58 +1,15 @@
-// The installer's settings and the configuration entry "INFO" that fills them.
-//
-// InfoBlock: 6148 bytes, integers 32-bit little-endian, texts NUL-terminated in their fields in
-// the code page named at 3560 (the system's when 0). Only the fields below are read; every
-// other byte passes unchanged into the screen saver file.
-//
-//      0 ........................................ (for the screen saver program)
-//   2060 | text 0 | text 1 | text 2 | text 3 |     4 x 80: question, completion, failure,
-//   2460 | flag 0..3 |                              progress text; flags 1 byte each
-//   2488 | document path                   256 |   only the part after the last '\' is used
-//   2744 | FollowUpAction u32 |                    0 none, 1 display settings, 2 saver, 3 document
-//   2752 | show-progress u32 |
-//   3052 | name                            128 |   without extension
-//   3180 | KeepCurrentSaver u32 |
-//   3476 | custom-labels u32 | yes 32 | no 32 |
-//   3560 | code page u32 |                         0: no alternatives
-//   3564 | alt text 0 | 1 | 2 | 3 |                4 x 80
-//   3964 | alt flag 0..3 |
-//   3969 | alternative name ..................... to the end (6148)
+// The installer's settings, filled from the configuration entry "INFO" (format/info.h).
 #pragma once
 
 #include <stdint.h>
 
-constexpr uint32_t kInfoSize = 6148;
-constexpr uint32_t kInfoTexts = 2060;
-constexpr uint32_t kInfoTextStride = 80;
-constexpr uint32_t kInfoTextFlags = 2460;
-constexpr uint32_t kInfoDocumentPath = 2488;
-constexpr uint32_t kInfoDocumentPathSize = 256;
-constexpr uint32_t kInfoFollowUpAction = 2744;
-constexpr uint32_t kInfoShowProgress = 2752;
-constexpr uint32_t kInfoName = 3052;
-constexpr uint32_t kInfoNameSize = 128;
-constexpr uint32_t kInfoKeepCurrentSaver = 3180;
-constexpr uint32_t kInfoCustomLabels = 3476;
-constexpr uint32_t kInfoYesLabel = 3480;
-constexpr uint32_t kInfoNoLabel = 3512;
-constexpr uint32_t kInfoLabelSize = 32;
-constexpr uint32_t kInfoCodePage = 3560;
-constexpr uint32_t kInfoAltTexts = 3564;
-constexpr uint32_t kInfoAltFlags = 3964;
-constexpr uint32_t kInfoAltName = 3969;
-
-static_assert(kInfoTexts + 4 * kInfoTextStride == 2380, "texts end before their flags");
-static_assert(kInfoAltTexts + 4 * kInfoTextStride <= kInfoAltFlags, "alt flags after alt texts");
-static_assert(kInfoYesLabel + kInfoLabelSize == kInfoNoLabel, "no label follows yes label");
-
-// The follow-up action that opens the payload's document.
-constexpr uint32_t kFollowUpOpenDocument = 3;
+#include "format/info.h"
 
 // Texts of the settings hold 63 characters and a NUL; the file name 59 characters of the name
 // and ".scr". Longer values of "INFO" are cut to fit.
-constexpr uint32_t kSettingsTextSize = 64;
-constexpr uint32_t kLabelSize = 32;
-constexpr uint32_t kMaxNameLength = kSettingsTextSize - 1 - 4;
+constexpr uint32_t kSettingsTextSize = kInfoTextKept + 1;
+constexpr uint32_t kLabelSize = kInfoLabelSize;
+constexpr uint32_t kMaxNameLength = kInfoNameKept;
 
 // The settings the rest of the installer reads. Items the system names elsewhere keep their
 // names (ScreenSaverFileName, FollowUpAction, DisplaySettingsCommand).

@@ -3,6 +3,8 @@
 #
 #   PREFIX/bin/sspack
 #   PREFIX/share/ssinstaller/stubs/ssinstaller-x64.exe, ssinstaller-x86.exe
+#   PREFIX/share/ssinstaller/stubs/ssaver-x64.scr, ssaver-x86.scr (the screen saver program
+#     that a show without Saver= gets)
 #   PREFIX/share/ssinstaller/examples/aurora/ (with aurora.scr), examples/minimal/
 #   PREFIX/share/doc/ssinstaller/manifest.md, README.md
 #   PREFIX/share/man/man1/sspack.1.gz
@@ -26,15 +28,20 @@ if(WIN32)
   install(PROGRAMS $<TARGET_FILE:ssinstaller> DESTINATION ${_ss_stubs}
           RENAME ssinstaller-${_ss_arch}.exe)
   install(PROGRAMS $<TARGET_FILE:aurora> DESTINATION ${_ss_examples}/aurora)
+  install(PROGRAMS $<TARGET_FILE:aurora> DESTINATION ${_ss_stubs} RENAME ssaver-${_ss_arch}.scr)
 else()
   if(SS_WIN64_DIR)
     install(PROGRAMS ${SS_WIN64_DIR}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
             RENAME ssinstaller-x64.exe)
     install(PROGRAMS ${SS_WIN64_DIR}/saver/aurora.scr DESTINATION ${_ss_examples}/aurora)
+    install(PROGRAMS ${SS_WIN64_DIR}/saver/aurora.scr DESTINATION ${_ss_stubs}
+            RENAME ssaver-x64.scr)
   endif()
   if(SS_WIN32_DIR)
     install(PROGRAMS ${SS_WIN32_DIR}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
             RENAME ssinstaller-x86.exe)
+    install(PROGRAMS ${SS_WIN32_DIR}/saver/aurora.scr DESTINATION ${_ss_stubs}
+            RENAME ssaver-x86.scr)
     if(NOT SS_WIN64_DIR)
       install(PROGRAMS ${SS_WIN32_DIR}/saver/aurora.scr DESTINATION ${_ss_examples}/aurora)
     endif()
@@ -69,6 +76,8 @@ set(CPACK_PACKAGE_CONTACT "ssinstaller developers <ssinstaller@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# sspack reads pictures with GraphicsMagick (also found by the library scan above).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgraphicsmagick-q16-3")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 include(CPack)

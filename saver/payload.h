@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "app/settings.h"
+#include "format/info.h"
 
 // The largest MOVIE shown: a 1024 x 768 picture of 24 bits takes 2.25 MiB. A larger MOVIE is
 // not read at all rather than cut.

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 mode=host
 [ "${1:-}" = "--wine" ] && mode=wine
 
-packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64)
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64 libgraphicsmagick1-dev)
 [ $mode = wine ] && packages+=(wine wine64 xvfb xdotool imagemagick x11-utils)
 scripts/deps.sh "${packages[@]}"
 
@@ -31,6 +31,13 @@ echo "== packing examples/aurora"
 "$sspack" build "$work/aurora/aurora.ini" -o "$work/AuroraSetup" -q \
   --stub build/host-release/app/ssinstaller
 chmod +x "$work/AuroraSetup"
+
+echo "== packing examples/slideshow: pictures, captions and a tune, no program of the author's"
+# sspack takes the project's screen saver program from beside the stubs.
+mkdir -p "$work/stubs" && cp build/win64/saver/aurora.scr "$work/stubs/ssaver-x64.scr"
+SSPACK_STUB_DIR="$work/stubs" "$sspack" build examples/slideshow/slideshow.ini \
+  -o "$work/SlideshowSetup.exe" --stub build/win64/app/ssinstaller.exe
+"$sspack" list "$work/SlideshowSetup.exe" | sed -n '/picture show/,$p'
 
 if [ $mode = wine ]; then
   echo "== running AuroraSetup.exe under Wine on a virtual X display (Xvfb)"

@@ -10,7 +10,7 @@ start=$(date +%s)
 # installs but cannot start, and the i686 end-to-end sets are reported as skipped.
 scripts/deps.sh cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xdotool imagemagick \
-  x11-utils dpkg-dev osslsigncode openssl
+  x11-utils dpkg-dev osslsigncode openssl libgraphicsmagick1-dev
 
 jobs=$(nproc)
 build() {  # build PRESET [cmake args...]

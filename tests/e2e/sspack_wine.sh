@@ -89,6 +89,20 @@ for m in minimal japanese; do
     say "$m.exe: sspack info gives the same manifest on both"
 done
 
+# A show: the Windows build reads the pictures with the Windows Imaging Component, the host build
+# with its picture library; both carry them unchanged into the same installer, with the screen
+# saver program each finds in the build tree. (Icon= from a picture needs the Linux build.)
+cp -r "$example/../slideshow" "$work/show" || fail "cannot copy the slideshow example"
+sed -i '/^Icon=/d' "$work/show/slideshow.ini"
+"$host_sspack" build "$work/show/slideshow.ini" -o "$work/host/show.exe" --stub "$work/src/stub.exe" \
+    -q || fail "the host sspack did not build the slideshow"
+winrun build-show build show/slideshow.ini -o win/show.exe --stub src/stub.exe --verify -q
+code=$?
+[ "$code" -eq 0 ] || fail "sspack.exe build slideshow.ini ended with $code (see $out_dir/build-show.err)"
+cmp "$work/host/show.exe" "$work/win/show.exe" >"$out_dir/cmp-show.txt" 2>&1 ||
+    fail "the Windows and host builds of the slideshow differ (see $out_dir/cmp-show.txt)"
+say "slideshow.ini: the Windows and host builds are byte-identical"
+
 winrun refused build src/refused.ini -o win/refused.exe --stub src/stub.exe
 code=$?
 [ "$code" -eq 1 ] || fail "a character outside code page 1252 gave exit code $code, expected 1"

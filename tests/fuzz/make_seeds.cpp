@@ -15,6 +15,7 @@
 #include "archive/writer.h"
 #include "compress/block_stream.h"
 #include "platform/host/host.h"
+#include "tools/sspack/show_write.h"
 
 namespace {
 
@@ -132,6 +133,25 @@ Bytes SignedImage(bool plus, const Bytes& archive, uint32_t pad) {
     return b;
 }
 
+// Picture shows as sspack writes them: one picture; captions and music; the longest caption.
+void ShowSeeds() {
+    ShowSettings settings;
+    const ShowPictureData one = {Text("BM picture bytes"), kShowBmp, 4, 3, {}};
+    const ShowPictureData captioned = {
+        Text("\xff\xd8\xff jpeg"), kShowJpeg, 640, 480, {'S', 'u', 'n', 0xFC}};
+    const ShowMusicData tune = {Text("RIFF wave"), kShowWav};
+    Bytes movie;
+    EncodeShow(settings, {one}, {}, &movie);
+    Write("fuzz_show", "one", movie);
+    settings.transition = kShowWipe;
+    EncodeShow(settings, {captioned, one, captioned}, {tune, tune}, &movie);
+    Write("fuzz_show", "captions-music", movie);
+    ShowPictureData longest = captioned;
+    longest.caption.assign(kShowMaxCaption, 'w');
+    EncodeShow(settings, {longest}, {tune}, &movie);
+    Write("fuzz_show", "longest-caption", movie);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,6 +191,7 @@ int main(int argc, char** argv) {
     Bytes raw = {0x01, 0xC4, 0x00, 0x10, 0x00, 0x00};
     raw.insert(raw.end(), big.begin(), big.begin() + 3000);
     Write("fuzz_expand_diff", "raw", raw);
+    ShowSeeds();
 
     // Archives: stored, scrambled, compressed, inline-sized, an alias, a series.
     Write("fuzz_archive", "stored", Archive({{"INFO", plain, 0, nullptr}}));

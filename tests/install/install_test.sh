@@ -16,6 +16,7 @@ mv "$work/first" "$work/prefix"
 prefix=$work/prefix
 for file in bin/sspack share/ssinstaller/stubs/ssinstaller-x64.exe \
     share/ssinstaller/stubs/ssinstaller-x86.exe share/ssinstaller/examples/aurora/aurora.scr \
+    share/ssinstaller/stubs/ssaver-x64.scr share/ssinstaller/stubs/ssaver-x86.scr \
     share/ssinstaller/examples/aurora/aurora.ini share/ssinstaller/examples/minimal/minimal.ini \
     share/doc/ssinstaller/manifest.md share/man/man1/sspack.1.gz; do
     [ -f "$prefix/$file" ] || fail "not installed: $file"
@@ -26,6 +27,16 @@ build_minimal "$prefix/bin/sspack" "$prefix/share/ssinstaller" x64 \
     "$prefix/share/ssinstaller/stubs/ssinstaller-x64.exe"
 build_minimal "$prefix/bin/sspack" "$prefix/share/ssinstaller" x86 \
     "$prefix/share/ssinstaller/stubs/ssinstaller-x86.exe"
+
+# A show without Saver= gets the installed screen saver program of its architecture.
+source_dir=${2:?usage: install_test.sh <build folder> <source folder>}
+for arch in x64 x86; do
+    run_installed "$prefix/bin/sspack" build "$source_dir/examples/slideshow/slideshow.ini" \
+        -o "$work/show-$arch.exe" --arch "$arch" -v --verify || fail "show $arch: $(cat "$work/err")"
+    grep -q "^screen saver program: $prefix/share/ssinstaller/stubs/ssaver-$arch.scr$" "$work/out" ||
+        fail "show $arch took another program: $(cat "$work/out")"
+done
+say "built the slideshow for x64 and x86 with the installed screen saver programs"
 
 # The sample screen saver is an x64 program: its manifest builds without a warning.
 run_installed "$prefix/bin/sspack" build "$prefix/share/ssinstaller/examples/aurora/aurora.ini" \

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "platform/files.h"
 #include "tools/sspack/commands.h"
 #include "tools/sspack/file_safety.h"
+#include "tools/sspack/show_info.h"
 #include "tools/sspack/sspack_os.h"
 #include "tools/sspack/text_util.h"
 
@@ -289,6 +292,49 @@ uint64_t ContentSize(const DirectoryRecord& r) {
     return IsInline(r) ? InlineLength(r) : r.original_size;
 }
 
+// A show's pictures and music beside the extracted MOVIE at `movie_path`, under the names that
+// `sspack info --manifest` gives them. Nothing to do for a plain MOVIE.
+bool ExtractShowParts(const Options& options, const std::string& movie_path) {
+    std::ifstream in(CommandLinePath(movie_path), std::ios::binary);
+    const std::vector<uint8_t> movie((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    ShowView view;
+    if (!IsShow(movie.data(), static_cast<uint32_t>(movie.size())) || !ParseShowBytes(movie, &view))
+        return true;
+    for (uint32_t k = 0; k < view.picture_count + view.music_count; ++k) {
+        const bool picture = k < view.picture_count;
+        ShowPicture p;
+        ShowMusic m;
+        uint32_t offset, size;
+        uint8_t format;
+        if (picture) {
+            ShowPictureAt(&view, k, &p);
+            offset = p.offset, size = p.size, format = p.format;
+        } else {
+            ShowMusicAt(&view, k - view.picture_count, &m);
+            offset = m.offset, size = m.size, format = m.format;
+        }
+        const std::string path =
+            options.out_dir + "/" +
+            ShowPartFile(picture, picture ? k : k - view.picture_count, format);
+        ScratchFile scratch(path);
+        std::string reason;
+        {
+            std::ofstream out(CommandLinePath(scratch.path()), std::ios::binary);
+            out.write(reinterpret_cast<const char*>(movie.data() + offset), size);
+            out.close();
+            if (!out) reason = "write error";
+        }
+        if (!reason.empty() || !scratch.MoveIntoPlace(&reason)) {
+            Fail(options.file + ": MOVIE: cannot extract to " + path + " (" + reason + ")");
+            return false;
+        }
+        if (!options.json)
+            std::printf("%-16s  %10s  -> %s\n", "  (show)", Readable(size).c_str(), path.c_str());
+    }
+    return true;
+}
+
 }  // namespace
 
 int CmdList(int argc, char** argv) {
@@ -297,11 +343,21 @@ int CmdList(int argc, char** argv) {
     if (!OpenOrReport(options.file)) return 1;
     const std::vector<DirectoryRecord> records = Records();
     const uint32_t table = ReaderCertificateSize();
+    std::vector<uint8_t> movie;
+    ShowView show;
+    const bool is_show = ReadShowEntry(&movie, &show);
     CloseArchive(ReaderHandle());
     if (options.json) {
         PrintListJson(options.file, records, table);
     } else {
         PrintListTable(options.file, records, table);
+        if (is_show) {
+            std::printf("MOVIE is a picture show: %u picture%s, %u piece%s of music\n",
+                        show.picture_count, show.picture_count == 1 ? "" : "s", show.music_count,
+                        show.music_count == 1 ? "" : "s");
+            for (const std::string& line : ShowPartLines(show))
+                std::printf("%s\n", line.c_str());
+        }
     }
     return 0;
 }
@@ -425,6 +481,11 @@ int CmdExtract(int argc, char** argv) {
         }
     }
     CloseArchive(ReaderHandle());
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == "MOVIE" && !ExtractShowParts(options, paths[i])) {
+            if (options.json) std::printf("\n]}\n");
+            return 1;
+        }
     if (options.json) std::printf("\n]}\n");
     return 0;
 }

@@ -183,6 +183,10 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
     std::vector<uint8_t> data;
     if (e.is_info) {
         data = plan.info_block;
+    } else if (e.is_show) {
+        data = plan.show_bytes;
+    } else if (e.named_saver) {
+        data = plan.saver_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &data)) {
         r->Error("cannot read '" + e.path + "' for " + e.name);
         return false;
@@ -305,6 +309,10 @@ std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
     std::vector<uint8_t> want;
     if (e.is_info) {
         want = plan.info_block;
+    } else if (e.is_show) {
+        want = plan.show_bytes;
+    } else if (e.named_saver) {
+        want = plan.saver_bytes;
     } else if (!e.path.empty() && !ReadFile(fs::u8path(e.path), &want)) {
         return "'" + e.path + "' cannot be read again";
     }
@@ -321,7 +329,10 @@ std::string EntryDifference(const BuildPlan& plan, const PlannedEntry& e) {
         size_t at = 0;
         while (got[at] == want[at])
             ++at;
-        return "differs from " + (e.is_info ? std::string("the INFO block") : "'" + e.path + "'") +
+        return "differs from " +
+               (e.is_info   ? std::string("the INFO block")
+                : e.is_show ? std::string("the show")
+                            : "'" + e.path + "'") +
                " at byte " + std::to_string(at);
     }
     return "";
@@ -388,6 +399,7 @@ void PrintSummary(const Options& o, const std::vector<Written>& written, uint64_
                 "\"fell_back_to_stored\": %s}\n",
                 JsonText(w.entry->name).c_str(),
                 JsonText(w.entry->is_info        ? std::string("(INFO block)")
+                         : w.entry->is_show      ? std::string("(show)")
                          : w.entry->path.empty() ? std::string("(empty)")
                                                  : w.entry->path)
                     .c_str(),
@@ -521,18 +533,45 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, s
     return true;
 }
 
-// The screen saver program must suit the installer's architecture; the face goes into the stub.
-bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arch,
+// The screen saver program must suit the installer's architecture. The project's own program
+// gets the author's name and icon; any other must understand the uninstall entry's /U. The face
+// goes into the stub.
+bool PrepareStub(const Options& o, BuildPlan* p, const std::string& arch,
                  std::vector<uint8_t>* stub, Reporter* r) {
+    BuildPlan& plan = *p;
     if (arch.empty()) return true;  // the host installer: no Windows program, no resources
-    for (const PlannedEntry& e : plan.entries) {
+    const std::string strict = o.strict ? " (an error with --strict)" : "";
+    for (PlannedEntry& e : plan.entries) {
         if (e.name != "SAVER") continue;
-        const std::string problem = SaverProblem(e.path, arch);
+        std::string problem = SaverProblem(e.path, arch);
         if (!problem.empty())
             r->Diagnostic(o.manifest, e.line, o.strict,
-                          "[Files] Saver: '" + e.path + "' " + problem +
-                              (o.strict ? " (an error with --strict)" : ""));
+                          "[Files] Saver: '" + e.path + "' " + problem + strict);
         if (!problem.empty() && o.strict) return false;
+        if (!problem.empty()) continue;
+        std::vector<uint8_t> saver;
+        if (!ReadFile(fs::u8path(e.path), &saver)) {
+            r->Error("cannot read '" + e.path + "' for SAVER");
+            return false;
+        }
+        if (!IsOwnSaverProgram(saver)) {
+            if (e.found_saver) continue;
+            r->Diagnostic(o.manifest, e.line, o.strict,
+                          "[Files] Saver: '" + e.path +
+                              "' is not this project's screen saver program: the uninstall "
+                              "entry runs NAME.scr /U, which must remove it (docs/manifest.md)" +
+                              strict);
+            if (o.strict) return false;
+            continue;
+        }
+        if (!ApplySaverFace(plan.face, &saver, &problem)) {
+            r->Diagnostic(
+                o.manifest, plan.face.icon.empty() ? e.line : plan.face.icon_line, true,
+                (plan.face.icon.empty() ? "[Files] Saver: " : "[Installer] Icon: ") + problem);
+            return false;
+        }
+        plan.saver_bytes.swap(saver);
+        e.named_saver = true;
     }
     std::string problem;
     if (!ApplyFace(plan.face, stub, &problem)) {
@@ -541,6 +580,43 @@ bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arc
         return false;
     }
     return true;
+}
+
+// A show's screen saver program when the manifest names none, and its MOVIE, once the
+// installer's architecture is known.
+bool ShowInputs(const Options& o, const std::string& arch, BuildPlan* plan, Reporter* r) {
+    if (!PlannedNamed(*plan, "SAVER")) {
+        // The host installer runs no Windows program; it carries the x64 one all the same.
+        const std::string saver_arch = arch.empty() ? "x64" : arch;
+        std::vector<std::string> tried;
+        const std::string path = FindSaver(saver_arch, &tried);
+        if (path.empty()) {
+            std::string list;
+            for (const std::string& t : tried)
+                list += (list.empty() ? "" : ", ") + t;
+            r->Diagnostic(o.manifest, plan->show.line, true,
+                          "[Show] without [Files] Saver=: no " + saver_arch +
+                              " screen saver program found (looked for " + list +
+                              "); give one with Saver=");
+            return false;
+        }
+        PlannedEntry saver;
+        saver.name = "SAVER";
+        saver.key = "Saver";
+        saver.path = path;
+        saver.line = plan->show.line;
+        saver.found_saver = true;
+        std::error_code error;
+        saver.size = fs::file_size(fs::u8path(path), error);
+        plan->entries.insert(plan->entries.begin(), saver);
+        plan->inputs.push_back(path);
+        r->Verbose("screen saver program: " + path);
+    }
+    Diagnostics d;
+    const bool made = MakeShowMovie(arch, &d, plan);
+    for (const Diagnostic& item : d.items)
+        r->Diagnostic(o.manifest, item.line, item.error, item.message);
+    return made;
 }
 
 // Everything that can be checked before a byte is written. kExitBuilt when all passed.
@@ -556,6 +632,7 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
     if (!loaded) return kExitUsage;
     std::string stub_path, arch;
     if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;
+    if (plan->show.given && !ShowInputs(o, arch, plan, r)) return kExitUsage;
     std::string input = InputThatIs(o.out, plan->inputs);
     if (input.empty() && SameFile(CommandLinePath(stub_path), CommandLinePath(o.out)))
         input = stub_path;
@@ -573,7 +650,7 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
         r->Error("cannot write the output '" + o.out + "': " + folder);
         return kExitUsage;
     }
-    if (!PrepareStub(o, *plan, arch, stub, r)) return kExitUsage;
+    if (!PrepareStub(o, plan, arch, stub, r)) return kExitUsage;
     uint64_t bound = stub->size() + uint64_t{kPayloadRecords} * kRecordSize;
     for (const PlannedEntry& e : plan->entries)
         bound += e.alias_of_movie ? 0 : e.size;

@@ -10,11 +10,13 @@
 #include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/reader.h"
+#include "archive/sticky_error.h"
 #include "tools/sspack/codepage.h"
 #include "tools/sspack/commands.h"
 #include "tools/sspack/file_safety.h"
 #include "tools/sspack/info_block.h"
 #include "tools/sspack/manifest.h"
+#include "tools/sspack/show_info.h"
 #include "tools/sspack/stub_face.h"
 #include "tools/sspack/text_util.h"
 
@@ -66,7 +68,7 @@ std::string RecordName(const DirectoryRecord& record) {
 }
 
 // [Files] for the entries of the open reader, named as `sspack extract` writes them.
-void PrintFiles(Printer* p) {
+void PrintFiles(Printer* p, bool movie_is_show) {
     struct Key {
         const char* key;
         const char* entry;
@@ -78,6 +80,8 @@ void PrintFiles(Printer* p) {
     for (const Key& k : kKeys) {
         const DirectoryRecord* record = FindRecord(k.entry, kClassNormal);
         if (!record) continue;
+        // A show's MOVIE is made again from [Show].
+        if (movie_is_show && std::string(k.entry) == "MOVIE") continue;
         if (std::string(k.entry) == "PREVIEWF" && SameEntryData("PREVIEWF", "MOVIE")) {
             std::printf("PreviewF=movie\n");
             continue;
@@ -191,7 +195,17 @@ int CmdInfo(int argc, char** argv) {
         for (const std::string& line : FacePropertyLines(face))
             std::printf("; %s\n", EscapedControls(line, true).c_str());
     PrintInfo(DecodeInfoBlock(block.data()), manifest, built ? &face : nullptr, &printer);
-    if (manifest) PrintFiles(&printer);
+    std::vector<uint8_t> movie;
+    ShowView show;
+    const bool is_show = ReadShowEntry(&movie, &show);
+    StickyError.latched = 0;
+    if (manifest) PrintFiles(&printer, is_show);
+    if (is_show) {
+        std::printf("\n");
+        // Captions come from the file: each stays on its own line and cannot drive a terminal.
+        for (const std::string& line : ShowSectionLines(movie, show, manifest))
+            std::printf("%s\n", printer.Value("[Show]", line).c_str());
+    }
     CloseArchive(ReaderHandle());
     for (const std::string& note : printer.notes)
         std::fprintf(stderr, "sspack: info: %s: %s\n", file.c_str(), note.c_str());

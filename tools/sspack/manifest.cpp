@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -58,6 +60,15 @@ const KnownKey kKnownKeys[] = {
     {"files", "previewf", false},
     {"files", "document", false},
     {"files", "additional", true},
+    {"show", "picture", true},
+    {"show", "music", true},
+    {"show", "interval", false},
+    {"show", "order", false},
+    {"show", "fit", false},
+    {"show", "transition", false},
+    {"show", "transitiontime", false},
+    {"show", "background", false},
+    {"show", "maxside", false},
 };
 
 // The files of [Files] in payload order around INFO and the additional files.
@@ -98,10 +109,11 @@ const KnownKey* FindKnown(const std::string& section, const std::string& key) {
 
 bool KnownSection(const std::string& section) {
     return section == "installer" || section == "texts" || section == "alternative" ||
-           section == "files";
+           section == "files" || section == "show";
 }
 
 bool IsOptionKey(const std::string& section, const std::string& key) {
+    if (section == "show") return key.compare(0, 8, "caption.") == 0;
     if (section != "files") return false;
     const size_t dot = key.find('.');
     return dot != std::string::npos && dot > 0;
@@ -131,7 +143,9 @@ std::string ClosestKey(const std::string& section, const std::string& key) {
         "Name",         "CodePage", "Encoding", "FollowUp", "ShowProgress", "KeepCurrentSaver",
         "DocumentPath", "Template", "Question", "Success",  "Failure",      "Progress",
         "Yes",          "No",       "Saver",    "Stub",     "Movie",        "Zett",
-        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional"};
+        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional",   "Picture",
+        "Music",        "Interval", "Order",    "Fit",      "Transition",   "TransitionTime",
+        "Background",   "MaxSide"};
     std::string best;
     size_t best_distance = key.size() / 3 + 1;
     for (const KnownKey& k : kKnownKeys) {
@@ -152,7 +166,7 @@ std::vector<Item> KnownItems(const IniText& ini, Diagnostics* d) {
     for (const IniSection& section : ini.sections)
         if (!KnownSection(section.name))
             d->Error(section.line, "unknown section [" + section.shown +
-                                       "] (known: Installer, Texts, Alternative, Files)");
+                                       "] (known: Installer, Texts, Alternative, Files, Show)");
     std::vector<Item> items;
     std::map<std::string, int> seen;  // "section/key" -> first line
     for (const Item& item : ini.items) {
@@ -275,6 +289,7 @@ std::string PathHint(const fs::path& dir, const std::string& value) {
 // State shared by the checks of one manifest.
 struct Loader {
     const std::vector<Item>& items;
+    const std::vector<IniSection>& sections;
     Diagnostics* d;
     bool strict;
     fs::path dir;  // the manifest's folder
@@ -345,6 +360,10 @@ struct Loader {
     void Document();
     void Template();
     void Files();
+    void Show();
+    void ShowSettingsKeys();
+    void ShowFiles(const char* key, std::vector<ShowSourceFile>* out);
+    void Captions();
     void Limits();
     bool CheckFile(const Item& item, PlannedEntry* entry);
     void EntryOptions(PlannedEntry* entry, bool has_file);
@@ -650,6 +669,28 @@ void Loader::Files() {
             continue;
         }
         const Item* item = Find(items, "files", fk.key);
+        if (plan->show.given && entry.name == "MOVIE") {
+            if (item) {
+                d->Error(item->line, item->shown + " and [Show] (line " +
+                                         std::to_string(plan->show.line) +
+                                         ") exclude each other: MOVIE is either a plain bitmap "
+                                         "or the show");
+                continue;
+            }
+            // Stored plain: the screen saver reads each picture from its own file where it lies.
+            entry.is_show = true;
+            entry.line = plan->show.line;
+            entry.compress = CompressMode::kNo;
+            EntryOptions(&entry, false);
+            plan->entries.push_back(entry);
+            continue;
+        }
+        // Without Saver= a show gets the project's own screen saver program, chosen when the
+        // installer's architecture is known.
+        if (plan->show.given && entry.name == "SAVER" && !item) {
+            EntryOptions(&entry, false);
+            continue;
+        }
         if (!item && fk.presence == kEmptyWhenOmitted) {
             EntryOptions(&entry, false);
             plan->entries.push_back(entry);  // no path: no bytes
@@ -689,7 +730,7 @@ void Loader::Files() {
     }
     // Options for additional files that do not exist.
     for (const Item& item : items) {
-        if (!IsOptionKey(item.section, item.key)) continue;
+        if (item.section != "files" || !IsOptionKey(item.section, item.key)) continue;
         const std::string base = item.key.substr(0, item.key.find('.'));
         const std::string option = item.key.substr(item.key.find('.') + 1);
         bool known = option == "compress" || option == "scramble";
@@ -702,6 +743,291 @@ void Loader::Files() {
             d->Error(item.line, "unknown key " + item.shown +
                                     (known ? " (no such file in [Files])"
                                            : " (options are .Compress and .Scramble)"));
+    }
+}
+
+// ------------------------------------------------------------------------------------- show
+
+// Seconds with at most three decimals ("8", "1.5") as milliseconds; false for anything else or
+// more than `max_ms`.
+bool ParseSeconds(const std::string& text, uint32_t max_ms, uint32_t* ms) {
+    uint64_t value = 0;
+    int decimals = -1;
+    for (char c : text) {
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else if (c >= '0' && c <= '9' && decimals < 3) {
+            value = value * 10 + static_cast<uint64_t>(c - '0');
+            if (decimals >= 0) ++decimals;
+            if (value > 0xFFFFFFFFull) return false;
+        } else {
+            return false;
+        }
+    }
+    if (text.empty() || text == "." || text.back() == '.') return false;
+    for (int k = decimals < 0 ? 0 : decimals; k < 3; ++k)
+        value *= 10;
+    if (value > max_ms) return false;
+    *ms = static_cast<uint32_t>(value);
+    return true;
+}
+
+// The value's place among `words` (case ignored), or -1.
+int WordIndex(const std::string& value, const char* const* words, int count) {
+    for (int i = 0; i < count; ++i)
+        if (Lower(value) == words[i]) return i;
+    return -1;
+}
+
+const char* const kOrderWords[] = {"sequential", "random"};
+const char* const kFitWords[] = {"fit", "fill", "stretch", "center"};
+const char* const kTransitionWords[] = {"none", "fade", "wipe", "slide"};
+static_assert(sizeof kTransitionWords / sizeof *kTransitionWords == kShowTransitionCount,
+              "a word for every transition");
+
+// A file name matches a pattern of '*' (any run) and '?' (one byte); names are compared as
+// Windows compares them, without regard to ASCII case, on every system.
+bool Matches(const std::string& name, const std::string& pattern) {
+    size_t n = 0, p = 0, star = std::string::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || LowerAscii(std::string(1, pattern[p])) ==
+                                                            LowerAscii(std::string(1, name[n])))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+// The kind of a piece of music by its first bytes, or 0.
+uint8_t MusicFormat(const std::vector<uint8_t>& b) {
+    auto starts = [&](const char* magic, size_t at) {
+        const size_t n = std::strlen(magic);
+        return b.size() >= at + n && std::memcmp(b.data() + at, magic, n) == 0;
+    };
+    if (starts("RIFF", 0) && starts("WAVE", 8)) return kShowWav;
+    if (starts("MThd", 0) || (starts("RIFF", 0) && starts("RMID", 8))) return kShowMidi;
+    if (starts("ID3", 0) || (b.size() >= 2 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0))
+        return kShowMp3;
+    return 0;
+}
+
+bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+void Loader::Show() {
+    ShowSource& show = plan->show;
+    for (const IniSection& section : sections)
+        if (section.name == "show" && !show.given) {
+            show.given = true;
+            show.line = section.line;
+        }
+    if (!show.given) return;
+    ShowSettingsKeys();
+    ShowFiles("picture", &show.pictures);
+    ShowFiles("music", &show.music);
+    if (show.pictures.empty())
+        d->Error(show.line, "[Show] has no Picture=: a show needs at least one picture");
+    if (show.pictures.size() > kShowMaxPictures)
+        d->Error(show.pictures[kShowMaxPictures].line,
+                 "[Show] Picture= gives " + std::to_string(show.pictures.size()) +
+                     " pictures; a show holds at most " + std::to_string(kShowMaxPictures));
+    if (show.music.size() > kShowMaxMusic)
+        d->Error(show.music[kShowMaxMusic].line,
+                 "[Show] Music= gives " + std::to_string(show.music.size()) +
+                     " pieces; a show holds at most " + std::to_string(kShowMaxMusic));
+    Captions();
+}
+
+void Loader::ShowSettingsKeys() {
+    ShowSettings& s = plan->show.settings;
+    struct Choice {
+        const char* key;
+        const char* const* words;
+        int count;
+        uint8_t* value;
+    };
+    const Choice choices[] = {
+        {"Order", kOrderWords, 2, &s.order},
+        {"Fit", kFitWords, 4, &s.fit},
+        {"Transition", kTransitionWords, kShowTransitionCount, &s.transition}};
+    for (const Choice& c : choices) {
+        const Item* item = Find(items, "show", c.key);
+        if (!item) continue;
+        const int i = WordIndex(item->value, c.words, c.count);
+        if (i >= 0) {
+            *c.value = static_cast<uint8_t>(i);
+            continue;
+        }
+        std::string list;
+        for (int k = 0; k < c.count; ++k)
+            list += std::string(k == 0 ? "" : k + 1 == c.count ? " or " : ", ") + c.words[k];
+        d->Error(item->line, item->shown + " '" + item->value + "' is not one of " + list);
+    }
+    const Item* interval = Find(items, "show", "Interval");
+    if (interval && (!ParseSeconds(interval->value, kShowMaxIntervalMs, &s.interval_ms) ||
+                     s.interval_ms < kShowMinIntervalMs))
+        d->Error(interval->line, interval->shown + " '" + interval->value +
+                                     "' is not a time from 1 to 3600 seconds");
+    const Item* time = Find(items, "show", "TransitionTime");
+    if (time && !ParseSeconds(time->value, kShowMaxTransitionMs, &s.transition_ms))
+        d->Error(time->line,
+                 time->shown + " '" + time->value + "' is not a time from 0 to 60 seconds");
+    if (s.transition_ms >= s.interval_ms)
+        d->Error(time       ? time->line
+                 : interval ? interval->line
+                            : plan->show.line,
+                 "[Show] TransitionTime= (" + SecondsText(s.transition_ms) +
+                     " s) must be shorter than Interval= (" + SecondsText(s.interval_ms) + " s)");
+    if (const Item* background = Find(items, "show", "Background")) {
+        uint32_t colour = 0;
+        const std::string& v = background->value;
+        if (v.size() == 7 && v[0] == '#' && v.find_first_of("xX") == std::string::npos &&
+            ParseNumber("0x" + v.substr(1), 0xFFFFFF, &colour)) {
+            s.background = colour;
+        } else {
+            d->Error(background->line,
+                     background->shown + " '" + v + "' is not a colour #RRGGBB, like #000000");
+        }
+    }
+    if (const Item* max_side = Find(items, "show", "MaxSide")) {
+        uint32_t side = 0;
+        if (ParseNumber(max_side->value, kShowMaxSide, &side) && side >= 16) {
+            plan->show.max_side = side;
+            plan->show.max_side_line = max_side->line;
+        } else {
+            d->Error(max_side->line, max_side->shown + " '" + max_side->value +
+                                         "' is not a number of pixels from 16 to 65535");
+        }
+    }
+}
+
+// Picture= or Music= lines: files, or patterns in the last part of a path, each pattern's
+// files sorted by name; in the order of the lines.
+void Loader::ShowFiles(const char* key, std::vector<ShowSourceFile>* out) {
+    const bool pictures = std::string(key) == "picture";
+    for (const Item& item : items) {
+        if (item.section != "show" || item.key != key) continue;
+        std::string value = item.value;
+        for (char& c : value)
+            if (c == '\\') c = '/';
+        const size_t slash = value.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "" : value.substr(0, slash);
+        const std::string leaf = slash == std::string::npos ? value : value.substr(slash + 1);
+        std::vector<std::string> paths;
+        if (folder.find_first_of("*?") != std::string::npos) {
+            d->Error(item.line, item.shown + " '" + item.value +
+                                    "': a pattern may use * and ? in the file name only");
+            continue;
+        }
+        if (leaf.find_first_of("*?") == std::string::npos) {
+            PlannedEntry probe;
+            if (CheckFile(item, &probe)) paths.push_back(probe.path);
+        } else {
+            fs::path where = dir / fs::u8path(folder);
+            if (where.empty()) where = ".";
+            std::error_code error;
+            std::vector<std::string> names;
+            for (const fs::directory_entry& e : fs::directory_iterator(where, error)) {
+                const std::string name = e.path().filename().u8string();
+                if (Matches(name, leaf) && e.is_regular_file(error)) names.push_back(name);
+            }
+            std::sort(names.begin(), names.end());
+            if (names.empty())
+                d->Error(item.line, item.shown + " '" + item.value + "' matches no file in '" +
+                                        where.u8string() + "'");
+            for (const std::string& name : names) {
+                Item one = item;
+                one.value = folder.empty() ? name : folder + "/" + name;
+                PlannedEntry probe;
+                if (CheckFile(one, &probe)) paths.push_back(probe.path);
+            }
+        }
+        for (const std::string& path : paths) {
+            ShowSourceFile file;
+            file.path = path;
+            file.line = item.line;
+            std::vector<uint8_t> bytes;
+            std::string problem;
+            if (!ReadBytes(path, &bytes)) {
+                d->Error(item.line, item.shown + ": '" + path + "' cannot be read");
+                continue;
+            }
+            if (!pictures) {
+                file.facts.format = MusicFormat(bytes);
+                if (!file.facts.format)
+                    d->Error(item.line, item.shown + ": '" + path +
+                                            "' is not WAV, MP3 or MIDI music, which the screen "
+                                            "saver plays");
+            } else if (!ReadPicture(bytes, &file.facts, &problem)) {
+                d->Error(item.line, item.shown + ": '" + path + "' " + problem);
+            } else if (!file.facts.format) {
+                d->Error(item.line, item.shown + ": '" + path + "' is a " + file.facts.kind +
+                                        " picture; the screen saver shows JPEG, PNG, GIF and BMP");
+            } else if (!plan->show.max_side &&
+                       std::max(file.facts.width, file.facts.height) > kShowMaxSide) {
+                d->Error(item.line, item.shown + ": '" + path + "' is " +
+                                        std::to_string(file.facts.width) + "x" +
+                                        std::to_string(file.facts.height) +
+                                        " pixels; a show's picture is at most 65535 on a side "
+                                        "(MaxSide= scales it down)");
+            }
+            out->push_back(file);
+        }
+    }
+}
+
+// Caption.N= of picture N, counted from 1 over the pictures after their patterns are expanded.
+void Loader::Captions() {
+    std::vector<ShowSourceFile>& pictures = plan->show.pictures;
+    for (const Item& item : items) {
+        if (item.section != "show" || !IsOptionKey(item.section, item.key)) continue;
+        uint32_t n = 0;
+        if (!ParseNumber(item.key.substr(8), 0xFFFF, &n) || n == 0 || item.key.size() == 8 ||
+            item.key.find_first_of("xX") != std::string::npos) {
+            d->Error(item.line, "unknown key " + item.shown +
+                                    " (a caption is Caption.N=, N the picture's number from 1)");
+            continue;
+        }
+        if (n > pictures.size()) {
+            d->Error(item.line, item.shown + " names picture " + std::to_string(n) +
+                                    ", but the show has " + std::to_string(pictures.size()) +
+                                    " (counted after the patterns are expanded)");
+            continue;
+        }
+        ShowSourceFile& picture = pictures[n - 1];
+        std::vector<uint16_t> units;
+        if (!Utf16Of(item.value, &units)) {
+            d->Error(item.line, item.shown + " is not valid UTF-8");
+            continue;
+        }
+        bool control = false;
+        for (uint16_t u : units)
+            control = control || u < 0x20 || u == 0x7F;
+        if (control) {
+            d->Error(item.line, item.shown + " holds a control character");
+        } else if (units.size() > kShowMaxCaption) {
+            d->Error(item.line, item.shown + " is " + std::to_string(units.size()) +
+                                    " UTF-16 units; a caption holds at most " +
+                                    std::to_string(kShowMaxCaption));
+        } else {
+            picture.caption = item.value;
+            picture.caption_units = units;
+        }
     }
 }
 
@@ -728,6 +1054,83 @@ std::string AdditionalEntryName(size_t k) {
     std::string number = std::to_string(k);
     if (number.size() < 2) number = "0" + number;
     return "ADDTL" + number;
+}
+
+std::string ShowOrderWord(uint8_t order) {
+    return order < 2 ? kOrderWords[order] : "";
+}
+
+std::string ShowFitWord(uint8_t fit) {
+    return fit < 4 ? kFitWords[fit] : "";
+}
+
+std::string ShowTransitionWord(uint8_t transition) {
+    return transition < kShowTransitionCount ? kTransitionWords[transition] : "";
+}
+
+std::string SecondsText(uint32_t ms) {
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000) {
+        char part[8];
+        std::snprintf(part, sizeof part, ".%03u", ms % 1000);
+        text += part;
+        while (text.back() == '0')
+            text.pop_back();
+    }
+    return text;
+}
+
+bool MakeShowMovie(const std::string& arch, Diagnostics* d, BuildPlan* plan) {
+    const ShowSource& show = plan->show;
+    std::vector<ShowPictureData> pictures;
+    std::vector<ShowMusicData> music;
+    for (const ShowSourceFile& file : show.pictures) {
+        ShowPictureData picture;
+        std::vector<uint8_t> bytes;
+        std::string problem;
+        PictureFacts facts = file.facts;
+        if (!ReadBytes(file.path, &bytes)) {
+            d->Error(file.line, "[Show] Picture: '" + file.path + "' cannot be read");
+            continue;
+        }
+        if (show.max_side &&
+            !ScalePicture(bytes, show.max_side, &picture.bytes, &facts, &problem)) {
+            d->Error(show.max_side_line, "[Show] MaxSide: '" + file.path + "' " + problem);
+            continue;
+        }
+        if (!show.max_side) picture.bytes.swap(bytes);
+        // Only the Windows Imaging Component decodes PNG, and the x86 installer also serves
+        // systems without it.
+        if (arch == "x86" && facts.format == kShowPng) {
+            d->Error(file.line, "[Show] Picture: '" + file.path +
+                                    "' is a PNG picture, which Windows 98, ME, 2000 and XP "
+                                    "cannot show; the x86 installer takes JPEG, GIF and BMP");
+            continue;
+        }
+        picture.format = facts.format;
+        picture.width = facts.width;
+        picture.height = facts.height;
+        picture.caption = file.caption_units;
+        pictures.push_back(std::move(picture));
+    }
+    for (const ShowSourceFile& file : show.music) {
+        ShowMusicData piece;
+        piece.format = file.facts.format;
+        if (!ReadBytes(file.path, &piece.bytes)) {
+            d->Error(file.line, "[Show] Music: '" + file.path + "' cannot be read");
+            continue;
+        }
+        music.push_back(std::move(piece));
+    }
+    if (d->HasErrors()) return false;
+    const std::string problem = EncodeShow(show.settings, pictures, music, &plan->show_bytes);
+    if (!problem.empty()) {
+        d->Error(show.line, "[Show]: " + problem);
+        return false;
+    }
+    for (PlannedEntry& e : plan->entries)
+        if (e.is_show) e.size = plan->show_bytes.size();
+    return true;
 }
 
 std::string FollowUpWord(uint32_t action) {
@@ -764,10 +1167,12 @@ bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPla
         d->Error(0, "the manifest is UTF-16; save it as UTF-8");
         return false;
     }
-    const std::vector<Item> items = KnownItems(ParseIni(text.str(), d), d);
+    const IniText ini = ParseIni(text.str(), d);
+    const std::vector<Item> items = KnownItems(ini, d);
     plan->inputs.push_back(fs::path(path).u8string());
-    Loader loader{items, d, strict, fs::path(path).parent_path(), plan};
+    Loader loader{items, ini.sections, d, strict, fs::path(path).parent_path(), plan};
     loader.Installer();
+    loader.Show();
     loader.Files();
     loader.Limits();
     EncodeInfoBlock(plan->fields, plan->info_block.data());

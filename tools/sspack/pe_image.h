@@ -14,6 +14,7 @@ constexpr uint16_t kMachineAmd64 = 0x8664;
 
 // Resource types by number.
 constexpr uint32_t kResourceIcon = 3;
+constexpr uint32_t kResourceString = 6;
 constexpr uint32_t kResourceGroupIcon = 14;
 constexpr uint32_t kResourceVersion = 16;
 

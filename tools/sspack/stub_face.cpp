@@ -6,21 +6,7 @@
 #include <iterator>
 
 #include "tools/sspack/pe_image.h"
-
-namespace {
-
-constexpr uint32_t kStubIconGroup = 200;
-const char kStubInternalName[] = "ssinstaller";
-// The values sspack writes and the room each needs, terminating zero included.
-struct Slot {
-    const char* key;
-    uint32_t capacity;
-};
-const Slot kSlots[] = {{"CompanyName", kMaxFaceText + 1},
-                       {"FileDescription", kMaxFaceText + 1},
-                       {"ProductName", kMaxFaceText + 1},
-                       {"FileVersion", kMaxVersionText + 1},
-                       {"ProductVersion", kMaxVersionText + 1}};
+#include "tools/sspack/picture.h"
 
 // UTF-8 to UTF-16 units; false when the text is not UTF-8.
 bool Utf16Of(const std::string& text, std::vector<uint16_t>* out) {
@@ -85,6 +71,21 @@ std::string Utf8Of(const uint8_t* p, size_t units) {
     }
     return out;
 }
+
+namespace {
+
+constexpr uint32_t kStubIconGroup = 200;
+const char kStubInternalName[] = "ssinstaller";
+// The values sspack writes and the room each needs, terminating zero included.
+struct Slot {
+    const char* key;
+    uint32_t capacity;
+};
+const Slot kSlots[] = {{"CompanyName", kMaxFaceText + 1},
+                       {"FileDescription", kMaxFaceText + 1},
+                       {"ProductName", kMaxFaceText + 1},
+                       {"FileVersion", kMaxVersionText + 1},
+                       {"ProductVersion", kMaxVersionText + 1}};
 
 size_t Align4(size_t n) {
     return (n + 3) & ~size_t{3};
@@ -239,14 +240,34 @@ bool StubIcon(const std::vector<uint8_t>& stub, const PeImage& pe, std::vector<I
     return true;
 }
 
-bool ApplyIcon(const std::string& path, const PeImage& pe, std::vector<uint8_t>* stub,
+// The images of `file` that match `wanted` exactly, size in bytes included (each is written over
+// the stub's image in place); false when one is missing.
+bool MatchImages(const std::vector<IconImage>& wanted, const std::vector<IconImage>& given,
+                 std::vector<const IconImage*>* chosen) {
+    chosen->clear();
+    for (const IconImage& w : wanted) {
+        const IconImage* match = nullptr;
+        for (const IconImage& g : given)
+            if (!match && g.width == w.width && g.height == w.height && g.bits == w.bits &&
+                g.size == w.size)
+                match = &g;
+        if (!match) return false;
+        chosen->push_back(match);
+    }
+    return true;
+}
+
+// Writes the icon file at `path` over icon group 200 of `program`. An .ico with exactly the
+// images the program holds is taken as it is; any other picture (an .ico of other sizes, a PNG,
+// a JPEG) is made into those images by the picture library.
+bool ApplyIcon(const std::string& path, const PeImage& pe, std::vector<uint8_t>* program,
                std::string* problem) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
     std::vector<IconImage> wanted, given;
     std::vector<const PeResource*> holders;
-    if (!StubIcon(*stub, pe, &wanted, &holders)) {
+    if (!StubIcon(*program, pe, &wanted, &holders)) {
         *problem = "the stub has no icon 200 to replace";
         return false;
     }
@@ -254,32 +275,61 @@ bool ApplyIcon(const std::string& path, const PeImage& pe, std::vector<uint8_t>*
         *problem = "cannot read '" + path + "'";
         return false;
     }
-    if (!ReadIconFile(file, &given)) {
-        *problem = "'" + path + "' is not an icon file (.ico); the installer's icon needs " +
-                   ListText(wanted);
-        return false;
-    }
-    // Every image must be there at exactly the stub's size in bytes, since it is written over
-    // the stub's image in place.
     std::vector<const IconImage*> chosen;
-    for (const IconImage& w : wanted) {
-        const IconImage* match = nullptr;
-        for (const IconImage& g : given)
-            if (!match && g.width == w.width && g.height == w.height && g.bits == w.bits &&
-                g.size == w.size)
-                match = &g;
-        if (!match) {
-            *problem = "'" + path + "' holds " + ListText(given) + "; the installer's icon needs " +
-                       ListText(wanted) + " (uncompressed, a full palette)";
+    const bool is_icon = ReadIconFile(file, &given);
+    if (!is_icon || !MatchImages(wanted, given, &chosen)) {
+        const std::string needs =
+            "; the installer's icon needs " + ListText(wanted) + " (uncompressed, a full palette)";
+        const std::string held = is_icon ? "'" + path + "' holds " + ListText(given) + needs
+                                         : "'" + path + "' is not an icon file (.ico)" + needs;
+        if (!CanMakePictures()) {
+            *problem = held + "; MaxSide= and pictures as Icon= need the Linux sspack";
             return false;
         }
-        chosen.push_back(match);
+        std::vector<uint32_t> sides;
+        for (const IconImage& w : wanted) {
+            if (w.bits != 8 || w.width != w.height) {
+                *problem = held;
+                return false;
+            }
+            sides.push_back(w.width);
+        }
+        std::vector<uint8_t> made;
+        std::string why;
+        if (!MakeIconFile(file, sides, &made, &why)) {
+            *problem = "'" + path + "' " + why;
+            return false;
+        }
+        file.swap(made);
+        given.clear();
+        if (!ReadIconFile(file, &given) || !MatchImages(wanted, given, &chosen)) {
+            *problem = held;
+            return false;
+        }
     }
     for (size_t i = 0; i < wanted.size(); ++i)
         std::copy(file.begin() + chosen[i]->offset,
                   file.begin() + chosen[i]->offset + chosen[i]->size,
-                  stub->begin() + holders[i]->offset);
+                  program->begin() + holders[i]->offset);
     return true;
+}
+
+// String 1 of the screen saver program: the name Display Properties lists. The program holds
+// it in string block 1 (strings 0 to 15) with strings 0 and 2 to 15 empty, as a placeholder
+// that sspack overwrites; `offset` is the block's first byte, `capacity` the units string 1
+// may take while the empty strings after it keep their zero lengths.
+bool NameSlot(const std::vector<uint8_t>& program, const PeImage& pe, size_t* offset,
+              uint32_t* capacity) {
+    const PeResource* block = FindPeResource(pe, kResourceString, 1);
+    if (!block || block->size < 4 + 14 * 2) return false;
+    const uint8_t* b = &program[block->offset];
+    const uint32_t length = Get16(b + 2);
+    if (Get16(b) != 0 || 4 + 2ull * length + 14 * 2 > block->size) return false;
+    for (size_t at = 4 + 2 * length; at < block->size; ++at)
+        if (b[at] != 0) return false;
+    *offset = block->offset;
+    *capacity = (block->size - 4 - 14 * 2) / 2;
+    return *capacity >= kMaxFaceText;
 }
 
 }  // namespace
@@ -395,6 +445,36 @@ bool ApplyFace(const StubFace& face, std::vector<uint8_t>* stub, std::string* pr
     PutVersion(&(*stub)[info.fixed + 8], face.version_parts);   // dwFileVersionMS, LS
     PutVersion(&(*stub)[info.fixed + 16], face.version_parts);  // dwProductVersionMS, LS
     return face.icon.empty() || ApplyIcon(face.icon, pe, stub, problem);
+}
+
+bool IsOwnSaverProgram(const std::vector<uint8_t>& program) {
+    PeImage pe;
+    std::string problem;
+    size_t offset = 0;
+    uint32_t capacity = 0;
+    return ReadPeImage(program, &pe, &problem) && NameSlot(program, pe, &offset, &capacity);
+}
+
+bool ApplySaverFace(const StubFace& face, std::vector<uint8_t>* saver, std::string* problem) {
+    PeImage pe;
+    size_t offset = 0;
+    uint32_t capacity = 0;
+    if (!ReadPeImage(*saver, &pe, problem) || !NameSlot(*saver, pe, &offset, &capacity)) {
+        *problem = "the screen saver program has no name (string 1) to fill in";
+        return false;
+    }
+    std::vector<uint16_t> units;
+    if (!Utf16Of(face.name, &units) || units.size() > capacity) {
+        *problem = "the name does not fit the screen saver program's string 1";
+        return false;
+    }
+    // New length, the name, and zeros for the rest of the block: its size stays as it was.
+    uint8_t* b = &(*saver)[offset];
+    Put16(b + 2, static_cast<uint16_t>(units.size()));
+    for (uint32_t i = 0; i < capacity; ++i)
+        Put16(b + 4 + 2 * i, i < units.size() ? units[i] : 0);
+    if (face.icon.empty() || !FindPeResource(pe, kResourceGroupIcon, kStubIconGroup)) return true;
+    return ApplyIcon(face.icon, pe, saver, problem);
 }
 
 std::vector<std::string> FacePropertyLines(const VersionInfo& info) {

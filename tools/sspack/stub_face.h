@@ -19,6 +19,11 @@ struct StubFace {
     int icon_line = 0;
 };
 
+// UTF-8 to UTF-16 units; false when the text is not UTF-8.
+bool Utf16Of(const std::string& text, std::vector<uint16_t>* out);
+// UTF-16LE units at `p`, up to the first zero, as UTF-8; unpaired surrogates become '?'.
+std::string Utf8Of(const uint8_t* p, size_t units);
+
 // The most characters of a publisher or name in the version resource, and of a version.
 constexpr size_t kMaxFaceText = 63;
 constexpr size_t kMaxVersionText = 23;
@@ -61,6 +66,16 @@ bool IsStubVersion(const VersionInfo& info);
 // Writes the face into the stub's bytes. False with `problem` (one line, without the file name)
 // when the icon file cannot be used or the stub has no room.
 bool ApplyFace(const StubFace& face, std::vector<uint8_t>* stub, std::string* problem);
+
+// Whether `program` is this project's screen saver program: it carries the name placeholder
+// (string 1 of string block 1, the others empty) that ApplySaverFace fills. Only that program
+// understands the uninstall entry's "NAME.scr /U".
+bool IsOwnSaverProgram(const std::vector<uint8_t>& program);
+
+// Writes the face's name into the project's screen saver program in place (string 1, which the
+// Display Properties list shows) and the icon over its icon 200 when it has one. False with
+// `problem` (one line) when the program has no place for them.
+bool ApplySaverFace(const StubFace& face, std::vector<uint8_t>* saver, std::string* problem);
 
 // Lines for `sspack info`: the version fields of a built installer ("FileDescription: Aurora").
 std::vector<std::string> FacePropertyLines(const VersionInfo& info);

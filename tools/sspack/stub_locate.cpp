@@ -82,6 +82,39 @@ std::string FindStub(const std::string& arch, bool host, std::vector<std::string
     return "";
 }
 
+std::string InstalledSaverName(const std::string& arch) {
+    return "ssaver-" + arch + ".scr";
+}
+
+std::string FindSaver(const std::string& arch, std::vector<std::string>* tried) {
+    std::vector<std::pair<std::string, bool>> candidates;  // path, check the machine
+    const std::string installed = InstalledSaverName(arch);
+    const char* dir = std::getenv("SSPACK_STUB_DIR");
+    if (dir && *dir) candidates.push_back({(fs::u8path(dir) / installed).u8string(), false});
+    char self[1024];
+    if (PlatModuleFileName(self, sizeof self) > 0) {
+        const fs::path bin = fs::path(self).parent_path();
+        const fs::path share = bin / ".." / "share" / "ssinstaller" / "stubs" / installed;
+        candidates.push_back({share.lexically_normal().u8string(), false});
+        candidates.push_back(
+            {(bin / ".." / ".." / "saver" / "aurora.scr").lexically_normal().u8string(), true});
+    }
+#ifdef SSPACK_WIN64_SAVER
+    if (arch == "x64") candidates.push_back({SSPACK_WIN64_SAVER, true});
+#endif
+#ifdef SSPACK_WIN32_SAVER
+    if (arch == "x86") candidates.push_back({SSPACK_WIN32_SAVER, true});
+#endif
+    for (const auto& c : candidates) {
+        tried->push_back(c.first);
+        std::error_code error;
+        if (fs::is_regular_file(fs::u8path(c.first), error) &&
+            (!c.second || BuiltFor(c.first, arch, false)))
+            return c.first;
+    }
+    return "";
+}
+
 bool CheckStub(const std::vector<uint8_t>& bytes, const std::string& arch, StubKind* kind,
                std::string* arch_found, std::string* problem) {
     uint16_t machine = 0;

@@ -21,6 +21,15 @@ std::string InstalledStubName(const std::string& arch, bool host);
 // `arch`. "" when none; `tried` lists every place looked at.
 std::string FindStub(const std::string& arch, bool host, std::vector<std::string>* tried);
 
+// The project's own screen saver program for an architecture where installed beside the stubs:
+// ssaver-x64.scr, ssaver-x86.scr.
+std::string InstalledSaverName(const std::string& arch);
+
+// Where sspack finds that program for a show without Saver=, in the order and places of
+// FindStub ($SSPACK_STUB_DIR, the install prefix, the build tree's saver/aurora.scr, the Windows
+// build the host build was configured with); "" when none, `tried` lists every place.
+std::string FindSaver(const std::string& arch, std::vector<std::string>* tried);
+
 // Checks that `bytes` are this project's installer stub for `arch` ("" accepts either
 // architecture). Sets `kind` and `arch_found`; false with `problem` (one line, without the file
 // name) otherwise. Whether a payload is already appended is checked by the caller.

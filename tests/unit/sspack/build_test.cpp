@@ -14,6 +14,8 @@
 #include "tests/unit/sspack/sspack_helpers.h"
 #include "tools/sspack/info_layout.h"
 #include "tools/sspack/manifest.h"
+#include "tools/sspack/show_info.h"
+#include "tools/sspack/stub_face.h"
 
 namespace {
 
@@ -261,24 +263,91 @@ TEST(SspackBuild, LabelsAreCustomOnlyWhenTheyDiffer) {
 }
 
 TEST(SspackBuild, ExtractAndInfoManifestRebuildTheSameBytes) {
+    ManifestParts plain = FullParts();
+    plain.code_page = "1251";
+    plain.texts = "Question=\xD0\x96\xD0\xB0\xD1\x80?\nFailure=  spaced  \n";
+    // A show's settings, captions with spaces at their ends, and music come back as written.
+    ManifestParts show = ShowParts(
+        "Picture=0*\nCaption.2=\" spaced lake \"\nCaption.3=Mond\xC3\xA4ufgang\nInterval=2.5\n"
+        "Order=random\nFit=center\nTransition=wipe\nTransitionTime=0.25\nBackground=#0A0B0C\n"
+        "Music=tune.wav\nMusic=tune.wav\n");
+    show.code_page = plain.code_page;
+    show.texts = plain.texts;
+    for (const ManifestParts& parts : {plain, show}) {
+        ScratchDir dir;
+        const std::string out = dir.File("out.exe");
+        const RunResult built =
+            BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir, "--verify");
+        ASSERT_EQ(built.exit_code, 0) << built.err;
+        const std::string folder = dir.File("extracted");
+        ASSERT_EQ(RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir).exit_code, 0);
+        const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
+        ASSERT_EQ(info.exit_code, 0) << info.err;
+        EXPECT_EQ(info.err, "");
+        EXPECT_NE(info.out.find("Question=\xD0\x96\xD0\xB0\xD1\x80?"), std::string::npos)
+            << info.out;
+        WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
+        const RunResult again =
+            BuildWithHostStub(folder + "/again.ini", dir.File("again.exe"), dir);
+        ASSERT_EQ(again.exit_code, 0) << again.err << info.out;
+        EXPECT_EQ(ReadWholeFile(dir.File("again.exe")), ReadWholeFile(out));
+    }
+}
+
+// The pictures in the order of the lines, each pattern's files sorted by name, the captions
+// counted after the patterns; every file carried as it is, MOVIE stored plain.
+TEST(SspackBuild, ShowKeepsTheOrderAndTheBytesOfItsFiles) {
     ScratchDir dir;
     const std::string out = dir.File("out.exe");
-    ManifestParts parts = FullParts();
-    parts.code_page = "1251";
-    parts.texts = "Question=\xD0\x96\xD0\xB0\xD1\x80?\nFailure=  spaced  \n";
-    const RunResult built =
-        BuildWithHostStub(WriteManifest(dir, ManifestText(parts)), out, dir, "--verify");
-    ASSERT_EQ(built.exit_code, 0) << built.err;
-    const std::string folder = dir.File("extracted");
-    ASSERT_EQ(RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir).exit_code, 0);
-    const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
-    ASSERT_EQ(info.exit_code, 0) << info.err;
-    EXPECT_EQ(info.err, "");
-    EXPECT_NE(info.out.find("Question=\xD0\x96\xD0\xB0\xD1\x80?"), std::string::npos) << info.out;
-    WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
-    const RunResult again = BuildWithHostStub(folder + "/again.ini", dir.File("again.exe"), dir);
-    ASSERT_EQ(again.exit_code, 0) << again.err << info.out;
-    EXPECT_EQ(ReadWholeFile(dir.File("again.exe")), ReadWholeFile(out));
+    const RunResult r = BuildWithHostStub(
+        WriteManifest(dir, ManifestText(ShowParts("Picture=03-night.bmp\nPicture=0*\n"
+                                                  "Caption.3=Lake\nMusic=tune.wav\n"))),
+        out, dir, "--verify");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const DirectoryRecord movie = RecordOf(out, "MOVIE");
+    EXPECT_EQ(movie.method, kMethodStored);
+    EXPECT_EQ(movie.xor_key, 0);
+    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
+    std::vector<uint8_t> bytes;
+    ShowView view;
+    const bool read = ReadShowEntry(&bytes, &view);
+    CloseArchive(ReaderHandle());
+    ASSERT_TRUE(read);
+    struct Want {
+        const char* file;
+        uint8_t format;
+        uint32_t width, height;
+        const char* caption;
+    };
+    const Want want[] = {{"03-night.bmp", kShowBmp, 320, 240, ""},
+                         {"01-dawn.jpg", kShowJpeg, 640, 400, ""},
+                         {"02-lake.gif", kShowGif, 400, 400, "Lake"},
+                         {"03-night.bmp", kShowBmp, 320, 240, ""}};
+    ASSERT_EQ(view.picture_count, 4u);
+    for (uint32_t i = 0; i < 4; ++i) {
+        ShowPicture p;
+        ASSERT_TRUE(ShowPictureAt(&view, i, &p));
+        EXPECT_EQ(Bytes(bytes.begin() + p.offset, bytes.begin() + p.offset + p.size),
+                  ReadWholeFile(dir.File(want[i].file)))
+            << i;
+        EXPECT_EQ(p.format, want[i].format) << i;
+        EXPECT_EQ(p.width, want[i].width) << i;
+        EXPECT_EQ(p.height, want[i].height) << i;
+        EXPECT_EQ(Utf8Of(p.caption, p.caption_length), want[i].caption) << i;
+    }
+    ShowMusic m;
+    ASSERT_TRUE(ShowMusicAt(&view, 0, &m));
+    EXPECT_EQ(m.format, kShowWav);
+    EXPECT_EQ(Bytes(bytes.begin() + m.offset, bytes.begin() + m.offset + m.size),
+              ReadWholeFile(dir.File("tune.wav")));
+    // The defaults: ten seconds, in order, fitted, faded over a second, on black, with music.
+    EXPECT_EQ(view.interval_ms, 10000u);
+    EXPECT_EQ(view.transition_ms, 1000u);
+    EXPECT_EQ(view.order, kShowSequential);
+    EXPECT_EQ(view.fit, kShowFit);
+    EXPECT_EQ(view.transition, kShowFade);
+    EXPECT_EQ(view.background, 0u);
+    EXPECT_EQ(view.flags, kShowFlagMusic);
 }
 
 TEST(SspackBuild, InfoOfAFileWithoutPayload) {
@@ -416,3 +485,40 @@ TEST(SspackBuild, ProgressBarOnATerminal) {
 }
 
 }  // namespace
+
+// MaxSide= scales a picture whose longer side is larger down to it, in its own kind, and
+// carries a smaller one as it is.
+TEST(SspackBuild, MaxSideScalesLargerPicturesOnly) {
+    ScratchDir dir;
+    const std::string out = dir.File("out.exe");
+    const RunResult r = BuildWithHostStub(
+        WriteManifest(dir, ManifestText(ShowParts("Picture=01-dawn.jpg\nPicture=02-lake.gif\n"
+                                                  "Picture=03-night.bmp\nMaxSide=320\n"))),
+        out, dir, "--verify");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
+    std::vector<uint8_t> bytes;
+    ShowView view;
+    const bool read = ReadShowEntry(&bytes, &view);
+    CloseArchive(ReaderHandle());
+    ASSERT_TRUE(read);
+    struct Want {
+        const char* file;
+        uint8_t format;
+        uint32_t width, height;
+        bool unchanged;
+    };
+    const Want want[] = {{"01-dawn.jpg", kShowJpeg, 320, 200, false},
+                         {"02-lake.gif", kShowGif, 320, 320, false},
+                         {"03-night.bmp", kShowBmp, 320, 240, true}};
+    for (uint32_t i = 0; i < 3; ++i) {
+        ShowPicture p;
+        ASSERT_TRUE(ShowPictureAt(&view, i, &p));
+        const Bytes carried(bytes.begin() + p.offset, bytes.begin() + p.offset + p.size);
+        const Bytes file = ReadWholeFile(dir.File(want[i].file));
+        EXPECT_EQ(carried == file, want[i].unchanged) << i;
+        EXPECT_EQ(p.format, want[i].format) << i;
+        EXPECT_EQ(p.width, want[i].width) << i;
+        EXPECT_EQ(p.height, want[i].height) << i;
+    }
+}

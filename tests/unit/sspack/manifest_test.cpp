@@ -178,6 +178,57 @@ const ErrorRow kRows[] = {
     {"document never opened, with --strict",
      [](ManifestParts& p) { p.files += "Document=readme.txt\n"; },
      "Document=", "is carried but never opened", "--strict"},
+    // A show: its section, its files and patterns, its settings.
+    {"Movie= beside [Show]",
+     [](ManifestParts& p) {
+         p = ShowParts("Picture=02-lake.gif\n"), p.files += "Movie=movie.bin\n";
+     },
+     "Movie=", "[Files] Movie and [Show] (line"},
+    {"show without pictures", [](ManifestParts& p) { p = ShowParts("Interval=5\n"); }, "[Show]",
+     "[Show] has no Picture="},
+    {"pattern that matches nothing", [](ManifestParts& p) { p = ShowParts("Picture=*.png\n"); },
+     "Picture=", "'*.png' matches no file"},
+    {"pattern in a folder's name",
+     [](ManifestParts& p) { p = ShowParts("Picture=*/02-lake.gif\n"); },
+     "Picture=", "in the file name only"},
+    {"caption counted after the pattern",
+     [](ManifestParts& p) { p = ShowParts("Picture=0*\nCaption.4=Four\n"); }, "Caption.4",
+     "names picture 4, but the show has 3"},
+    {"caption 0", [](ManifestParts& p) { p = ShowParts("Picture=0*\nCaption.0=None\n"); },
+     "Caption.0", "a caption is Caption.N="},
+    {"caption of 128 units",
+     [](ManifestParts& p) {
+         p = ShowParts("Picture=02-lake.gif\nCaption.1=" + Repeat("c", 128) + "\n");
+     },
+     "Caption.1", "is 128 UTF-16 units; a caption holds at most 127"},
+    {"a file that is no picture",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nPicture=noise.dat\n"); },
+     "Picture=noise", "noise.dat' cannot be read as a picture"},
+    {"a picture cut short", [](ManifestParts& p) { p = ShowParts("Picture=cut.jpg\n"); },
+     "Picture=cut", "cut.jpg' is damaged"},
+    {"music that is no music",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nMusic=readme.txt\n"); },
+     "Music=", "is not WAV, MP3 or MIDI"},
+    {"interval under a second",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nInterval=0.5\n"); },
+     "Interval=", "'0.5' is not a time from 1 to 3600 seconds"},
+    {"transition as long as the interval",
+     [](ManifestParts& p) {
+         p = ShowParts("Picture=02-lake.gif\nInterval=2.5\nTransitionTime=2.5\n");
+     },
+     "TransitionTime=", "TransitionTime= (2.5 s) must be shorter than Interval= (2.5 s)"},
+    {"unknown transition",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nTransition=dissolve\n"); },
+     "Transition=", "'dissolve' is not one of none, fade, wipe or slide"},
+    {"background by name",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nBackground=black\n"); },
+     "Background=", "is not a colour #RRGGBB"},
+    {"MaxSide too small",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nMaxSide=8\n"); },
+     "MaxSide=", "from 16 to 65535"},
+    {"misspelt show key",
+     [](ManifestParts& p) { p = ShowParts("Picture=02-lake.gif\nIntervall=5\n"); }, "Intervall",
+     "did you mean Interval?"},
     {"alternative texts never used, with --strict",
      [](ManifestParts& p) {
          p.code_page = "0";
@@ -196,6 +247,8 @@ TEST(ManifestErrors, OneLineEachWithExitCode1) {
         const std::string text = ManifestText(parts);
         const std::string manifest = WriteManifest(dir, text);
         WriteWholeFile(dir.File("big.bin"), Bytes(6149, 0));
+        const Bytes jpeg = ReadWholeFile(dir.File("01-dawn.jpg"));
+        WriteWholeFile(dir.File("cut.jpg"), Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2));
         const std::string out = dir.File("out.exe");
         const RunResult r = BuildWithHostStub(manifest, out, dir, row.options);
         EXPECT_EQ(r.exit_code, 1) << r.err;

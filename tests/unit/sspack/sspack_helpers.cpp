@@ -44,6 +44,14 @@ std::string WriteManifest(const ScratchDir& dir, const std::string& manifest) {
             WriteWholeFile(target,
                            ReadWholeFile(std::string(SS_EXAMPLES_DIR) + "/minimal/" + name));
     }
+    // A show's pictures and tune, from the slideshow example.
+    for (const char* name : {"01-dawn.jpg", "02-lake.gif", "03-night.bmp", "tune.wav"}) {
+        if (manifest.find("[Show]") == std::string::npos) break;
+        const std::string target = dir.File(name);
+        if (!FileExists(target))
+            WriteWholeFile(target,
+                           ReadWholeFile(std::string(SS_EXAMPLES_DIR) + "/slideshow/" + name));
+    }
     const std::string path = dir.File("m.ini");
     WriteWholeFile(path, BytesOf(manifest));
     return path;
@@ -61,7 +69,15 @@ std::string ManifestText(const ManifestParts& p) {
         m << p.alternative;
     }
     m << "\n[Files]\n" << p.files;
+    if (!p.show.empty()) m << "\n[Show]\n" << p.show;
     return m.str();
+}
+
+ManifestParts ShowParts(const std::string& show) {
+    ManifestParts p;
+    p.files = "Saver=saver.bin\n";
+    p.show = show;
+    return p;
 }
 
 int LineOf(const std::string& text, const std::string& needle) {

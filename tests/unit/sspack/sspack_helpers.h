@@ -38,7 +38,12 @@ struct ManifestParts {
     std::string files =
         "Saver=saver.bin\nStub=stub.bin\nMovie=movie.bin\nZett=zett.bin\n"
         "Kmdl=kmdl.bin\n";
+    std::string show;  // the body of [Show]; no section when empty
 };
+
+// A manifest of a show (the slideshow example's pictures and tune beside it) with `show` as the
+// body of [Show] and the minimal example's program as Saver=.
+ManifestParts ShowParts(const std::string& show);
 std::string ManifestText(const ManifestParts& parts);
 
 // 1-based line of the first line of `text` that contains `needle`, 0 when none does.
