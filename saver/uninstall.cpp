@@ -5,8 +5,12 @@
 // the next restart with MoveFileExA(MOVEFILE_DELAY_UNTIL_REBOOT). A helper that waits for the
 // saver to end and deletes the file (a batch file, a copy of the program in the temporary
 // folder) would remove it sooner, but it races with the saver's exit, leaves a file of its own
-// behind, and is what virus scanners flag; the restart is the documented, safe way.
+// behind, and is what virus scanners flag; the restart is the documented, safe way. Windows 9x
+// has no MoveFileExA: there the line NUL=<8.3 path> in the [Rename] section of WinInit.Ini asks
+// for the same.
 #include "saver/uninstall.h"
+
+#include "saver/settings.h"
 
 #include <windows.h>
 
@@ -14,14 +18,19 @@
 
 static const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\";
 
-static char OwnPath[MAX_PATH];       // 260 bytes: the program's path as Windows started it
-static char OwnLongName[MAX_PATH];   // 260 bytes: its long file name, without the folder
-static char OwnLongPath[MAX_PATH];   // 260 bytes: the folder and the long file name
-static char OwnShortPath[MAX_PATH];  // 260 bytes: its 8.3 path; empty when there is none
-static char ProfileValue[MAX_PATH];  // 260 bytes: SCRNSAVE.EXE as system.ini holds it
-static char Scratch[MAX_PATH];       // 260 bytes: the 8.3 form of ProfileValue
-static char KeyPath[MAX_PATH];       // 260 bytes: the uninstall key under HKEY_LOCAL_MACHINE
-static char Message[2 * MAX_PATH];   // 520 bytes: the text of the closing box
+static char OwnPath[MAX_PATH];          // 260 bytes: the program's path as Windows started it
+static char OwnLongName[MAX_PATH];      // 260 bytes: its long file name, without the folder
+static char OwnLongPath[MAX_PATH];      // 260 bytes: the folder and the long file name
+static char OwnShortPath[MAX_PATH];     // 260 bytes: its 8.3 path; empty when there is none
+static char ProfileValue[MAX_PATH];     // 260 bytes: SCRNSAVE.EXE as system.ini holds it
+static char Scratch[MAX_PATH];          // 260 bytes: the 8.3 form of ProfileValue
+static char KeyPath[MAX_PATH];          // 260 bytes: the uninstall key under HKEY_LOCAL_MACHINE
+static char Message[2 * MAX_PATH];      // 520 bytes: the text of the closing box
+static char WinInitPath[MAX_PATH];      // 260 bytes: WinInit.Ini in the Windows folder
+static char WinInitLine[MAX_PATH + 8];  // 268 bytes: "NUL=<path>\r\n"
+// 32 KiB: WinInit.Ini as it was; Windows 9x processes and empties it at every start, so a
+// larger one is no file this saver should rewrite.
+static char WinInitText[32768];
 
 // Appends `text` to `target` of `size` bytes, cutting it to fit. 1 when it fitted whole.
 static int Append(char* target, size_t size, const char* text) {
@@ -105,10 +114,72 @@ static int ClearCurrentSaver() {
     return 1;
 }
 
+// The line of `line_length` bytes at `line` is `text` of `length` bytes, any case.
+static int LineIs(const char* line, size_t line_length, const char* text, size_t length) {
+    while (line_length > 0 && (line[line_length - 1] == '\r' || line[line_length - 1] == ' '))
+        --line_length;
+    return line_length == length &&
+           CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, line, static_cast<int>(length),
+                          text, static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+// Adds NUL=<path> to [Rename] of WinInit.Ini, keeping every other line (other programs' NUL=
+// lines among them, which a profile write of the key NUL would replace). A line already there
+// is not added again. 1 when the line is in the file.
+static int ScheduleRemovalIn9x() {
+    const char* path = OwnShortPath[0] ? OwnShortPath : OwnLongPath;
+    const UINT folder = GetWindowsDirectoryA(WinInitPath, sizeof WinInitPath - 16);
+    if (folder == 0 || folder >= sizeof WinInitPath - 16) return 0;
+    lstrcatA(WinInitPath, WinInitPath[folder - 1] == '\\' ? "WININIT.INI" : "\\WININIT.INI");
+    WinInitLine[0] = '\0';
+    Append(WinInitLine, sizeof WinInitLine, "NUL=");
+    if (!Append(WinInitLine, sizeof WinInitLine, path) ||
+        !Append(WinInitLine, sizeof WinInitLine, "\r\n"))
+        return 0;
+    HANDLE file = CreateFileA(WinInitPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD size = 0;
+    const int read = ReadFile(file, WinInitText, sizeof WinInitText, &size, nullptr) &&
+                     size < sizeof WinInitText;
+    // Where the new line goes: after the [Rename] line, or after a new one at the end.
+    DWORD insert = size;
+    const char* header = nullptr;
+    for (DWORD at = 0; read && at < size;) {
+        DWORD end = at;
+        while (end < size && WinInitText[end] != '\n')
+            ++end;
+        if (LineIs(WinInitText + at, end - at, WinInitLine, strlen(WinInitLine) - 2)) {
+            CloseHandle(file);
+            return 1;  // asked for already
+        }
+        if (!header && LineIs(WinInitText + at, end - at, "[Rename]", 8)) {
+            insert = end < size ? end + 1 : end;
+            header = "";
+        }
+        at = end + 1;
+    }
+    if (!header)
+        header = size > 0 && WinInitText[size - 1] != '\n' ? "\r\n[Rename]\r\n" : "[Rename]\r\n";
+    DWORD written = 0, written_line = 0, written_rest = 0;
+    const DWORD header_length = static_cast<DWORD>(strlen(header));
+    const DWORD line_length = static_cast<DWORD>(strlen(WinInitLine));
+    const int ok =
+        read && SetFilePointer(file, static_cast<LONG>(insert), nullptr, FILE_BEGIN) == insert &&
+        WriteFile(file, header, header_length, &written, nullptr) && written == header_length &&
+        WriteFile(file, WinInitLine, line_length, &written_line, nullptr) &&
+        written_line == line_length &&
+        WriteFile(file, WinInitText + insert, size - insert, &written_rest, nullptr) &&
+        written_rest == size - insert;
+    CloseHandle(file);
+    return ok;
+}
+
 // 2 removed now, 1 removed at the next restart, 0 not removed.
 static int RemoveOwnFile() {
     if (DeleteFileA(OwnLongPath)) return 2;
     if (MoveFileExA(OwnLongPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+    if ((GetVersion() & 0x80000000u) && ScheduleRemovalIn9x()) return 1;
     return 0;
 }
 
@@ -127,6 +198,7 @@ int UninstallSaver(const char* name) {
         return 0;
     }
     DeleteUninstallKey();
+    DeleteShowSettings(name);
     ClearCurrentSaver();
     const int removed = RemoveOwnFile();
     if (removed == 2) {
