@@ -160,6 +160,11 @@ static void OnFrame(HWND window) {
 }
 
 static void OnChange(HWND window) {
+    // A preview whose window went away without taking this one along ends too.
+    if (!FullScreen && !IsWindow(GetParent(window))) {
+        DestroyWindow(window);
+        return;
+    }
     if (Moving) return;
     if (!NextReady) PrepareNext();  // the decoder fell behind: the transition waits this once
     if (!NextReady) return;         // no other picture can be shown
