@@ -104,6 +104,7 @@ static void PrepareNext() {
         NextPicture(Chosen.order, Show.picture_count, Current, &Seed), Current, &Screen::next);
     NextReady = next >= 0;
     if (NextReady) Upcoming = static_cast<uint32_t>(next);
+    Report("next picture ready: processor time %lu ms at %lu ms", ProcessCpuMs(), MsSinceStart());
 }
 
 static void Blit(HDC dc, const Screen& screen, const Frame& frame, int x, int from, int width) {
@@ -168,7 +169,7 @@ static void OnChange(HWND window) {
     if (Moving) return;
     if (!NextReady) PrepareNext();  // the decoder fell behind: the transition waits this once
     if (!NextReady) return;         // no other picture can be shown
-    Report("processor time %lu ms at %lu ms", ProcessCpuMs(), MsSinceStart());
+    Report("transition due: processor time %lu ms at %lu ms", ProcessCpuMs(), MsSinceStart());
     Moving = 1;
     MoveFrames = 0;
     MoveStart = GetTickCount();

@@ -1,7 +1,10 @@
 /* Stands in for the preview of Display Properties: a top-level window titled "Preview Host"
  * whose client area (160 x 120 pixels, magenta) receives a screen saver's preview. It starts
  * "SAVER /p <its window number>", keeps its window for SECONDS seconds, closes it, and appends
- * to preview.log beside itself "ended" when the saver then ends within 10 s, else "running".
+ * to preview.log beside itself: "child CLASS WxH" for the window the saver put into its client
+ * area (looked at after 3 s), then "ended" when the saver ends within 10 s of the close, else
+ * "running". (Wine 8 does not show what another process draws into a child window, so the
+ * log, not a screenshot, tells where the preview went.)
  *
  *   preview_host.exe SAVER SECONDS */
 #include <windows.h>
@@ -18,7 +21,24 @@ static void Note(const char* text) {
     CloseHandle(file);
 }
 
+static void NoteChild(HWND host) {
+    char line[128], name[64] = "";
+    HWND child = GetWindow(host, GW_CHILD);
+    RECT area = {0, 0, 0, 0};
+    if (child) {
+        GetClassNameA(child, name, sizeof name);
+        GetClientRect(child, &area);
+    }
+    wsprintfA(line, "child %s %ldx%ld", child ? name : "none", area.right, area.bottom);
+    Note(line);
+}
+
 static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_TIMER && wparam == 2) {
+        KillTimer(window, 2);
+        NoteChild(window);
+        return 0;
+    }
     if (message == WM_TIMER) {
         DestroyWindow(window);
         return 0;
@@ -52,6 +72,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
         --length;
     if (length == 0) return 2;
     saver[length - 1] = '\0';
+    /* A path with blanks arrives quoted. */
+    if (saver[0] == '"' && length > 2 && saver[length - 2] == '"') {
+        saver[length - 2] = '\0';
+        lstrcpyA(saver, saver + 1);
+    }
     for (const char* p = arguments + length; *p >= '0' && *p <= '9'; ++p)
         seconds = seconds * 10 + (*p - '0');
 
@@ -61,7 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     host_class.hbrBackground = CreateSolidBrush(RGB(255, 0, 255));
     RegisterClassA(&host_class);
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    host = CreateWindowA("StandInPreviewHost", "Preview Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+    host = CreateWindowA("StandInPreviewHost", "Preview Host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
                          0, 0, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
                          instance, NULL);
     wsprintfA(command, "\"%s\" /p %lu", saver, (unsigned long)(ULONG_PTR)host);
@@ -70,6 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
         return 1;
     }
     Note("started");
+    SetTimer(host, 2, 3000, NULL);
     SetTimer(host, 1, (UINT)seconds * 1000, NULL);
     while (GetMessageA(&message, NULL, 0, 0) > 0) {
         TranslateMessage(&message);
