@@ -196,7 +196,8 @@ static LRESULT CALLBACK ShowProc(HWND window, UINT message, WPARAM wparam, LPARA
     switch (message) {
         case WM_CREATE:
             SetTimer(window, kChangeTimer, Chosen.interval_ms, nullptr);
-            if (Chosen.music) StartMusic(window);
+            // The preview in Display Properties stays silent.
+            if (Chosen.music && FullScreen) StartMusic(window);
             return 0;
         case WM_TIMER:
             if (wparam == kChangeTimer) OnChange(window);

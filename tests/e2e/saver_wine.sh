@@ -281,7 +281,16 @@ wait_colour() {
     return 1
 }
 
-WINEDEBUG="-all,+debugstr" "$wine" "C:\\windows\\$show_name.scr" /s >"$out_dir/wine-show.log" 2>&1 &
+# The DLLs outside the KnownDLLs come from the system folder by their full path: the player
+# (winmm) for the music and, on 9x with the password box ticked, the password provider (which
+# Wine lacks: the saver then ends as Windows' own savers do).
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'KERNEL32.LoadLibraryA' \
+    /f >/dev/null 2>&1 || fail "cannot choose the traced calls"
+if [ "$e2e_family" = 9x ]; then
+    timeout 60 "$wine" reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword \
+        /t REG_DWORD /d 1 /f >/dev/null 2>&1 || fail "cannot tick the password box"
+fi
+WINEDEBUG="-all,+debugstr,+relay" "$wine" "C:\\windows\\$show_name.scr" /s >"$out_dir/wine-show.log" 2>&1 &
 app_pid=$!
 saver=$(wait_window "$show_name") || fail "/s showed no window for the show (see $out_dir/wine-show.log)"
 first="$out_dir/e2e-saver-show-first.png"
@@ -305,6 +314,15 @@ say "/s: the undecodable picture was passed over and the GIF followed after the 
 xdotool key --window "$saver" space 2>/dev/null
 wait_exit 100 || { xdotool key space; wait_exit 100; } || fail "the show did not end on a key press"
 ls "$temp_dir" 2>/dev/null | grep -qi '^ss.*\.wav$' && fail "a music file stayed in $temp_dir"
+loads=$(tr -d '\r' <"$out_dir/wine-show.log" | grep -o 'LoadLibraryA([^)]*)' | sort -u)
+system_dll() {
+    grep -qiF "\"C:\\\\windows\\\\system32\\\\$1\")" <<<"$loads" ||
+        fail "$1 was not loaded by its full path in the system folder: $loads"
+}
+system_dll winmm.dll
+[ "$e2e_family" = 9x ] && system_dll password.cpl
+grep -qiE 'LoadLibraryA\([0-9a-f]* "(winmm\.dll|password\.cpl|mpr\.dll)' <<<"$loads" &&
+    fail "a DLL was loaded by its bare name: $loads"
 say "/s: ended on a key press; no music file is left"
 
 # The preview in a window of a test helper, which closes its window after 6 s.
