@@ -11,6 +11,7 @@
 #include "saver/uninstall.h"
 
 #include "saver/settings.h"
+#include "saver/wininit.h"
 
 #include <windows.h>
 
@@ -18,16 +19,15 @@
 
 static const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\";
 
-static char OwnPath[MAX_PATH];          // 260 bytes: the program's path as Windows started it
-static char OwnLongName[MAX_PATH];      // 260 bytes: its long file name, without the folder
-static char OwnLongPath[MAX_PATH];      // 260 bytes: the folder and the long file name
-static char OwnShortPath[MAX_PATH];     // 260 bytes: its 8.3 path; empty when there is none
-static char ProfileValue[MAX_PATH];     // 260 bytes: SCRNSAVE.EXE as system.ini holds it
-static char Scratch[MAX_PATH];          // 260 bytes: the 8.3 form of ProfileValue
-static char KeyPath[MAX_PATH];          // 260 bytes: the uninstall key under HKEY_LOCAL_MACHINE
-static char Message[2 * MAX_PATH];      // 520 bytes: the text of the closing box
-static char WinInitPath[MAX_PATH];      // 260 bytes: WinInit.Ini in the Windows folder
-static char WinInitLine[MAX_PATH + 8];  // 268 bytes: "NUL=<path>\r\n"
+static char OwnPath[MAX_PATH];       // 260 bytes: the program's path as Windows started it
+static char OwnLongName[MAX_PATH];   // 260 bytes: its long file name, without the folder
+static char OwnLongPath[MAX_PATH];   // 260 bytes: the folder and the long file name
+static char OwnShortPath[MAX_PATH];  // 260 bytes: its 8.3 path; empty when there is none
+static char ProfileValue[MAX_PATH];  // 260 bytes: SCRNSAVE.EXE as system.ini holds it
+static char Scratch[MAX_PATH];       // 260 bytes: the 8.3 form of ProfileValue
+static char KeyPath[MAX_PATH];       // 260 bytes: the uninstall key under HKEY_LOCAL_MACHINE
+static char Message[2 * MAX_PATH];   // 520 bytes: the text of the closing box
+static char WinInitPath[MAX_PATH];   // 260 bytes: WinInit.Ini in the Windows folder
 // 32 KiB: WinInit.Ini as it was; Windows 9x processes and empties it at every start, so a
 // larger one is no file this saver should rewrite.
 static char WinInitText[32768];
@@ -114,63 +114,23 @@ static int ClearCurrentSaver() {
     return 1;
 }
 
-// The line of `line_length` bytes at `line` is `text` of `length` bytes, any case.
-static int LineIs(const char* line, size_t line_length, const char* text, size_t length) {
-    while (line_length > 0 && (line[line_length - 1] == '\r' || line[line_length - 1] == ' '))
-        --line_length;
-    return line_length == length &&
-           CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, line, static_cast<int>(length),
-                          text, static_cast<int>(length)) == CSTR_EQUAL;
-}
-
-// Adds NUL=<path> to [Rename] of WinInit.Ini, keeping every other line (other programs' NUL=
-// lines among them, which a profile write of the key NUL would replace). A line already there
-// is not added again. 1 when the line is in the file.
+// Adds NUL=<path> to [Rename] of WinInit.Ini (saver/wininit.h). 1 when the line is in the file.
 static int ScheduleRemovalIn9x() {
     const char* path = OwnShortPath[0] ? OwnShortPath : OwnLongPath;
     const UINT folder = GetWindowsDirectoryA(WinInitPath, sizeof WinInitPath - 16);
     if (folder == 0 || folder >= sizeof WinInitPath - 16) return 0;
     lstrcatA(WinInitPath, WinInitPath[folder - 1] == '\\' ? "WININIT.INI" : "\\WININIT.INI");
-    WinInitLine[0] = '\0';
-    Append(WinInitLine, sizeof WinInitLine, "NUL=");
-    if (!Append(WinInitLine, sizeof WinInitLine, path) ||
-        !Append(WinInitLine, sizeof WinInitLine, "\r\n"))
-        return 0;
     HANDLE file = CreateFileA(WinInitPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    DWORD size = 0;
-    const int read = ReadFile(file, WinInitText, sizeof WinInitText, &size, nullptr) &&
-                     size < sizeof WinInitText;
-    // Where the new line goes: after the [Rename] line, or after a new one at the end.
-    DWORD insert = size;
-    const char* header = nullptr;
-    for (DWORD at = 0; read && at < size;) {
-        DWORD end = at;
-        while (end < size && WinInitText[end] != '\n')
-            ++end;
-        if (LineIs(WinInitText + at, end - at, WinInitLine, strlen(WinInitLine) - 2)) {
-            CloseHandle(file);
-            return 1;  // asked for already
-        }
-        if (!header && LineIs(WinInitText + at, end - at, "[Rename]", 8)) {
-            insert = end < size ? end + 1 : end;
-            header = "";
-        }
-        at = end + 1;
-    }
-    if (!header)
-        header = size > 0 && WinInitText[size - 1] != '\n' ? "\r\n[Rename]\r\n" : "[Rename]\r\n";
-    DWORD written = 0, written_line = 0, written_rest = 0;
-    const DWORD header_length = static_cast<DWORD>(strlen(header));
-    const DWORD line_length = static_cast<DWORD>(strlen(WinInitLine));
-    const int ok =
-        read && SetFilePointer(file, static_cast<LONG>(insert), nullptr, FILE_BEGIN) == insert &&
-        WriteFile(file, header, header_length, &written, nullptr) && written == header_length &&
-        WriteFile(file, WinInitLine, line_length, &written_line, nullptr) &&
-        written_line == line_length &&
-        WriteFile(file, WinInitText + insert, size - insert, &written_rest, nullptr) &&
-        written_rest == size - insert;
+    DWORD size = 0, written = 0;
+    uint32_t new_size = 0;
+    int ok = ReadFile(file, WinInitText, sizeof WinInitText, &size, nullptr) &&
+             size < sizeof WinInitText &&
+             (new_size = AddRemovalLine(WinInitText, size, sizeof WinInitText, path)) != 0;
+    if (ok && new_size != size)
+        ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+             WriteFile(file, WinInitText, new_size, &written, nullptr) && written == new_size;
     CloseHandle(file);
     return ok;
 }

@@ -2,9 +2,13 @@
 // settings a user may store, and the fade's blend.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <set>
+#include <string>
 
 #include "saver/show_plan.h"
+#include "saver/wininit.h"
 
 namespace {
 
@@ -234,6 +238,43 @@ TEST(ShowFade, BlendWeighsEachChannelApart) {
     const uint32_t white = 0x00FFFFFFu;
     BlendPixels(in_place, in_place, &white, 1, 256);
     EXPECT_EQ(in_place[0], 0x00FFFFFFu);
+}
+
+}  // namespace
+
+namespace {
+
+// The removal at restart on 9x: the line joins [Rename] and nothing else of the file changes.
+TEST(WinInitRemoval, LineJoinsTheRenameSectionOnce) {
+    const char* path = "C:\\WINDOWS\\HOLIDA~1.SCR";
+    struct Row {
+        const char* tag;
+        std::string before, after;
+    } rows[] = {
+        {"no file yet", "", "[Rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR\r\n"},
+        {"another program's removal stays", "[Rename]\r\nNUL=C:\\TEMP\\OTHER.TMP\r\n",
+         "[Rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR\r\nNUL=C:\\TEMP\\OTHER.TMP\r\n"},
+        {"section in any case, last line without its end", "[boot]\r\nx=1\r\n[rename]",
+         "[boot]\r\nx=1\r\n[rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR\r\n"},
+        {"only another section, without a last line end", "[boot]\r\nx=1",
+         "[boot]\r\nx=1\r\n[Rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR\r\n"},
+        {"asked for already, in other case", "[Rename]\r\nnul=c:\\windows\\holida~1.scr  \r\n",
+         "[Rename]\r\nnul=c:\\windows\\holida~1.scr  \r\n"},
+        {"a longer name is another file", "[Rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR2\r\n",
+         "[Rename]\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR\r\nNUL=C:\\WINDOWS\\HOLIDA~1.SCR2\r\n"},
+    };
+    for (const Row& r : rows) {
+        char text[256] = {};
+        memcpy(text, r.before.data(), r.before.size());
+        const uint32_t size =
+            AddRemovalLine(text, static_cast<uint32_t>(r.before.size()), sizeof text, path);
+        EXPECT_EQ(std::string(text, size), r.after) << r.tag;
+    }
+    // A text that would outgrow its buffer is left alone.
+    char full[40] = "[Rename]\r\nNUL=C:\\TEMP\\OTHER.TMP\r\n";
+    const std::string was(full);
+    EXPECT_EQ(AddRemovalLine(full, static_cast<uint32_t>(was.size()), sizeof full, path), 0u);
+    EXPECT_EQ(std::string(full), was);
 }
 
 }  // namespace
