@@ -293,6 +293,8 @@ int RunShowWindow(HINSTANCE instance, HWND preview_parent, const char* title,
     Seed = GetTickCount() | 1;
     const RECT whole = FindScreens(preview_parent);
     StartDecoders();
+    Report("decoding the first picture at %lu ms, processor time %lu ms", MsSinceStart(),
+           ProcessCpuMs());
     if (MakeFrames()) {
         // The first picture is ready before the window shows.
         const uint32_t start = Chosen.order == kShowRandom ? Seed % Show.picture_count : 0;
