@@ -314,7 +314,8 @@ say "/s: the undecodable picture was passed over and the GIF followed after the 
 xdotool key --window "$saver" space 2>/dev/null
 wait_exit 100 || { xdotool key space; wait_exit 100; } || fail "the show did not end on a key press"
 ls "$temp_dir" 2>/dev/null | grep -qi '^ss.*\.wav$' && fail "a music file stayed in $temp_dir"
-loads=$(tr -d '\r' <"$out_dir/wine-show.log" | grep -o 'LoadLibraryA([^)]*)' | sort -u)
+loads=$(tr -d '\r' <"$out_dir/wine-show.log" | grep -o 'LoadLibraryA([0-9a-f]* "[^"]*")' |
+    sort -u | tr '\n' ' ')
 system_dll() {
     grep -qiF "\"C:\\\\windows\\\\system32\\\\$1\")" <<<"$loads" ||
         fail "$1 was not loaded by its full path in the system folder: $loads"
