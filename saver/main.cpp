@@ -1,13 +1,18 @@
-// The sample screen saver: shows the MOVIE carried in its own payload archive, and removes
-// itself when started with /U. See switches.h for the command lines it answers.
+// The screen saver program: shows the picture show or the bitmap MOVIE carried in its own
+// payload archive, offers the show's settings, and removes itself when started with /U. See
+// switches.h for the command lines it answers.
 #include <windows.h>
 
 #include <string.h>
 
+#include "saver/input.h"
 #include "saver/movie.h"
 #include "saver/payload.h"
 #include "saver/screen.h"
+#include "saver/settings.h"
+#include "saver/show_screen.h"
 #include "saver/switches.h"
+#include "saver/system.h"
 #include "saver/uninstall.h"
 
 static char FallbackName[kSaverNameSize];  // 128 bytes: the file's name, when INFO has none
@@ -50,26 +55,60 @@ static HWND ExistingWindow(uintptr_t number) {
     return number != 0 && IsWindow(window) ? window : nullptr;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+// The show when MOVIE is one, else the bitmap (or the preview's bitmap) as before.
+static int Run(HINSTANCE instance, HWND preview_parent, const char* name) {
+    if (!Show.valid) return RunSaverWindow(instance, preview_parent, name);
+    const ShowSettings settings = LoadShowSettings(name);
+    return RunShowWindow(instance, preview_parent, name, &settings);
+}
+
+static int SaverMain(HINSTANCE instance, const char* command_line) {
+    // The installer may start the saver elevated: no DLL from its folder or the current one.
+    RestrictDllSearch();
     const SaverSwitches switches = ParseSaverSwitches(command_line);
-    LoadSaverPayload(nullptr, GetACP());
+    LoadSaverPayload(nullptr, GetACP(), switches.mode == kSaverPreview);
     const char* name = SaverName[0] ? SaverName : FileBaseName();
     switch (switches.mode) {
         case kSaverFullScreen:
-            return RunSaverWindow(instance, nullptr, name);
+            return Run(instance, nullptr, name);
         case kSaverPreview: {
             HWND parent = ExistingWindow(switches.window);
-            return parent ? RunSaverWindow(instance, parent, name) : 0;
+            return parent ? Run(instance, parent, name) : 0;
         }
         case kSaverPassword:
+            if (IsWindows9x()) ChangeSaverPassword(ExistingWindow(switches.window));
             return 0;
         case kSaverUninstall:
             UninstallSaver(name);
             return 0;
         case kSaverConfigure:
         case kSaverUnknown:
-            ShowAbout(ExistingWindow(switches.window), name);
+            if (Show.valid) {
+                RunSettingsDialog(instance, ExistingWindow(switches.window), name);
+            } else {
+                ShowAbout(ExistingWindow(switches.window), name);
+            }
             return 0;
     }
     return 0;
+}
+
+// The command line after the program's name, which may be quoted.
+static const char* SwitchesOf(const char* line) {
+    if (*line == '"') {
+        for (++line; *line && *line != '"'; ++line) {
+        }
+        if (*line) ++line;
+    } else {
+        while (*line && *line != ' ' && *line != '\t')
+            ++line;
+    }
+    return line;
+}
+
+// The process entry: no C runtime start-up (the saver has no static constructors and uses no C
+// stdio), as in the installer. The loader may align the stack to 4 bytes only on i686.
+extern "C" __attribute__((force_align_arg_pointer, noreturn)) void SaverEntry() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    ExitProcess(static_cast<UINT>(SaverMain(instance, SwitchesOf(GetCommandLineA()))));
 }

@@ -1,6 +1,7 @@
 // The saver's window and its drawing.
 #include "saver/screen.h"
 
+#include "saver/input.h"
 #include "saver/movie.h"
 #include "saver/payload.h"
 
@@ -8,15 +9,9 @@ static const char kSaverClass[] = "SsSaverWindow";
 constexpr UINT_PTR kTickTimer = 1;
 // A full palette cycle of 192 entries then takes about ten seconds.
 constexpr UINT kTickMilliseconds = 50;
-// Mouse movement smaller than this, in pixels either way, does not end the saver: mice and
-// touch pads jitter, and Windows sends a move when the window appears under the pointer.
-constexpr int kMouseSlack = 4;
-
 static MovieView Movie;          // the MOVIE, its drawing header and its cycling palette
 static const char* WindowTitle;  // the saver's name, also drawn when there is no picture
 static int FullScreen;           // 1 for /s: input ends the saver and the cursor is hidden
-static int MouseSeen;            // 1 once the first mouse position has been taken
-static POINT FirstMouse;         // where the pointer was when the saver first saw it
 
 static void PaintFallback(HDC dc, const RECT* area) {
     FillRect(dc, area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -53,39 +48,9 @@ static void OnTick(HWND window) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
-static void OnMouseMove(HWND window, LPARAM lparam) {
-    const POINT at = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-    if (!MouseSeen) {
-        MouseSeen = 1;
-        FirstMouse = at;
-        return;
-    }
-    if (at.x - FirstMouse.x > kMouseSlack || FirstMouse.x - at.x > kMouseSlack ||
-        at.y - FirstMouse.y > kMouseSlack || FirstMouse.y - at.y > kMouseSlack)
-        DestroyWindow(window);
-}
-
-// Messages that end a full-screen saver; the preview ignores them.
-static int EndsFullScreen(UINT message, WPARAM wparam) {
-    switch (message) {
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            return 1;
-        case WM_ACTIVATEAPP:
-            return wparam == FALSE;
-        default:
-            return 0;
-    }
-}
-
 static LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (FullScreen && EndsFullScreen(message, wparam)) {
-        DestroyWindow(window);
-        return 0;
-    }
+    if (FullScreen && HandleSaverInput(window, message, wparam, lparam))
+        return message == WM_SETCURSOR;
     switch (message) {
         case WM_CREATE:
             SetTimer(window, kTickTimer, kTickMilliseconds, nullptr);
@@ -98,17 +63,6 @@ static LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wparam, LPAR
             return 0;
         case WM_ERASEBKGND:
             return 1;  // the paint covers every pixel
-        case WM_MOUSEMOVE:
-            if (FullScreen) OnMouseMove(window, lparam);
-            return 0;
-        case WM_SETCURSOR:
-            if (!FullScreen) break;
-            SetCursor(nullptr);
-            return TRUE;
-        case WM_SYSCOMMAND:
-            // A second saver must not start over a running one.
-            if (FullScreen && (wparam & 0xFFF0) == SC_SCREENSAVE) return 0;
-            break;
         case WM_DESTROY:
             KillTimer(window, kTickTimer);
             PostQuitMessage(0);
@@ -154,16 +108,19 @@ static HWND CreateSaverWindow(HINSTANCE instance, HWND preview_parent) {
 int RunSaverWindow(HINSTANCE instance, HWND preview_parent, const char* title) {
     WindowTitle = title;
     FullScreen = preview_parent == nullptr;
-    MouseSeen = 0;
     OpenMovie(MovieBytes, MovieSize, &Movie);
     if (!RegisterSaverClass(instance)) return 0;
     HWND window = CreateSaverWindow(instance, preview_parent);
     if (!window) return 0;
-    if (FullScreen) SetForegroundWindow(window);
+    if (FullScreen) {
+        BeginSaverInput();
+        SetForegroundWindow(window);
+    }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    if (FullScreen) EndSaverInput();
     return 0;
 }

@@ -4,7 +4,7 @@
 //   /s            run full screen                      (also "-s", "/S", "/s:anything")
 //   /c, /c:1234   settings box, owned by window 1234   (also "/c 1234"; no switch at all)
 //   /p 1234       draw the preview inside window 1234  (also "/p:1234")
-//   /a 1234       change the password (Windows 95/98); this saver has none
+//   /a 1234       change the screen saver password (Windows 95, 98 and ME)
 //   /U            uninstall: the command the installer registers
 // Switch letters are taken in any case, after '/' or '-'; what follows the number is ignored.
 // This file is plain C++ without any operating-system header so that the host tests run it.
@@ -16,7 +16,7 @@ enum SaverMode {
     kSaverConfigure = 0,  // settings/about box; also the mode without a switch
     kSaverFullScreen,     // /s
     kSaverPreview,        // /p; `window` 0 when the number is missing or malformed
-    kSaverPassword,       // /a; nothing to do
+    kSaverPassword,       // /a
     kSaverUninstall,      // /u
     kSaverUnknown,        // any other switch or text
 };

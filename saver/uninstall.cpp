@@ -5,8 +5,13 @@
 // the next restart with MoveFileExA(MOVEFILE_DELAY_UNTIL_REBOOT). A helper that waits for the
 // saver to end and deletes the file (a batch file, a copy of the program in the temporary
 // folder) would remove it sooner, but it races with the saver's exit, leaves a file of its own
-// behind, and is what virus scanners flag; the restart is the documented, safe way.
+// behind, and is what virus scanners flag; the restart is the documented, safe way. Windows 9x
+// has no MoveFileExA: there the line NUL=<8.3 path> in the [Rename] section of WinInit.Ini asks
+// for the same.
 #include "saver/uninstall.h"
+
+#include "saver/settings.h"
+#include "saver/wininit.h"
 
 #include <windows.h>
 
@@ -22,6 +27,10 @@ static char ProfileValue[MAX_PATH];  // 260 bytes: SCRNSAVE.EXE as system.ini ho
 static char Scratch[MAX_PATH];       // 260 bytes: the 8.3 form of ProfileValue
 static char KeyPath[MAX_PATH];       // 260 bytes: the uninstall key under HKEY_LOCAL_MACHINE
 static char Message[2 * MAX_PATH];   // 520 bytes: the text of the closing box
+static char WinInitPath[MAX_PATH];   // 260 bytes: WinInit.Ini in the Windows folder
+// 32 KiB: WinInit.Ini as it was; Windows 9x processes and empties it at every start, so a
+// larger one is no file this saver should rewrite.
+static char WinInitText[32768];
 
 // Appends `text` to `target` of `size` bytes, cutting it to fit. 1 when it fitted whole.
 static int Append(char* target, size_t size, const char* text) {
@@ -105,10 +114,32 @@ static int ClearCurrentSaver() {
     return 1;
 }
 
+// Adds NUL=<path> to [Rename] of WinInit.Ini (saver/wininit.h). 1 when the line is in the file.
+static int ScheduleRemovalIn9x() {
+    const char* path = OwnShortPath[0] ? OwnShortPath : OwnLongPath;
+    const UINT folder = GetWindowsDirectoryA(WinInitPath, sizeof WinInitPath - 16);
+    if (folder == 0 || folder >= sizeof WinInitPath - 16) return 0;
+    lstrcatA(WinInitPath, WinInitPath[folder - 1] == '\\' ? "WININIT.INI" : "\\WININIT.INI");
+    HANDLE file = CreateFileA(WinInitPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD size = 0, written = 0;
+    uint32_t new_size = 0;
+    int ok = ReadFile(file, WinInitText, sizeof WinInitText, &size, nullptr) &&
+             size < sizeof WinInitText &&
+             (new_size = AddRemovalLine(WinInitText, size, sizeof WinInitText, path)) != 0;
+    if (ok && new_size != size)
+        ok = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+             WriteFile(file, WinInitText, new_size, &written, nullptr) && written == new_size;
+    CloseHandle(file);
+    return ok;
+}
+
 // 2 removed now, 1 removed at the next restart, 0 not removed.
 static int RemoveOwnFile() {
     if (DeleteFileA(OwnLongPath)) return 2;
     if (MoveFileExA(OwnLongPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+    if ((GetVersion() & 0x80000000u) && ScheduleRemovalIn9x()) return 1;
     return 0;
 }
 
@@ -127,6 +158,7 @@ int UninstallSaver(const char* name) {
         return 0;
     }
     DeleteUninstallKey();
+    DeleteShowSettings(name);
     ClearCurrentSaver();
     const int removed = RemoveOwnFile();
     if (removed == 2) {

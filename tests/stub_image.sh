@@ -2,10 +2,13 @@
 # Checks a built installer stub: its size against a limit, and the loader flags every stub must
 # carry (DEP and ASLR on both builds, high-entropy ASLR on x86_64, no structured exception
 # handlers on i686, whose code registers none).
-# Usage: stub_image.sh STUB LIMIT_BYTES
+# Usage: stub_image.sh STUB LIMIT_BYTES [ALLOWED_DLLS]
+# With ALLOWED_DLLS (names separated by blanks, any case), every DLL the image imports must be
+# one of them: the screen saver, which may run elevated, imports only KnownDLLs.
 set -euo pipefail
 stub=$1
 limit=$2
+allowed=${3:-}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 fail=0
 
@@ -31,5 +34,13 @@ for flag in "${flags[@]}"; do
     fail=1
   fi
 done
+if [ -n "$allowed" ]; then
+  for dll in $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$header"); do
+    if ! grep -qiw -- "${dll%.[dD][lL][lL]}" <<<"${allowed//.dll/}"; then
+      echo "FAIL: $stub imports $dll, which is not among: $allowed" >&2
+      fail=1
+    fi
+  done
+fi
 [ "$fail" -eq 0 ] && echo "ok: ${flags[*]}"
 exit "$fail"

@@ -1,6 +1,7 @@
 // Makes a screen saver file as the installer leaves it, without the installer: the saver
-// program written plain at offset 0, then MOVIE and INFO compressed, in one payload archive
-// written by the project's writer. Used by the end-to-end test of the saver under Wine.
+// program written plain at offset 0, then MOVIE stored plain (the installer expands it into the
+// file) and INFO compressed, in one payload archive written by the project's writer. Used by
+// the end-to-end test of the saver under Wine.
 //
 //   ss_make_scr OUT.scr SAVER.scr MOVIE.bmp NAME
 #include <cstdio>
@@ -48,8 +49,8 @@ int main(int argc, char** argv) {
     std::memcpy(&info[kInfoName], argv[4], name_length);
     SetStickyErrorMode(1);
     const FileHandle out = CreateArchive(argv[1]);
-    const bool ok = out != kInvalidFile && Add(saver, "SAVER", 0) &&
-                    Add(movie, "MOVIE", Compress) && Add(info, "INFO", Compress);
+    const bool ok = out != kInvalidFile && Add(saver, "SAVER", 0) && Add(movie, "MOVIE", 0) &&
+                    Add(info, "INFO", Compress);
     CloseArchive(out);
     if (!ok || StickyError.latched) {
         std::fprintf(stderr, "ss_make_scr: cannot write %s\n", argv[1]);

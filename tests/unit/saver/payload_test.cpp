@@ -9,6 +9,7 @@
 #include "archive/writer.h"
 #include "platform/host/host.h"
 #include "saver/payload.h"
+#include "tests/e2e/show_builder.h"
 #include "tests/unit/support/test_support.h"
 
 namespace {
@@ -133,6 +134,83 @@ TEST_F(SaverPayload, MissingOrOversizedEntriesLeaveTheirBuffersEmpty) {
             EXPECT_STREQ(SaverName, "") << row.tag;
         }
     }
+}
+
+Bytes TwoPictureShow() {
+    ShowBuilder show;
+    show.pictures.push_back({PseudoRandomBytes(3000, 11), 40, 30, kShowJpeg, u"Sunrise"});
+    show.pictures.push_back({PseudoRandomBytes(500, 12), 8, 8, kShowBmp, u""});
+    show.music.push_back({PseudoRandomBytes(700, 13), kShowWav});
+    return show.Build();
+}
+
+// A show is read only as far as its index; its pictures are reached at their offsets in the
+// saver's own file, so those offsets must land on the pictures' bytes.
+TEST_F(SaverPayload, ShowIndexPointsAtThePicturesInTheFile) {
+    const Bytes show = TwoPictureShow();
+    const std::string path =
+        MakeSaverFile({{"MOVIE", show, 0}, {"INFO", Info("Show", 0, ""), Compress}});
+    ASSERT_EQ(LoadSaverPayload(nullptr, 1252), kPayloadOpened | kPayloadInfo | kPayloadShow);
+    EXPECT_EQ(MovieSize, 0u) << "the show is not read whole";
+    ASSERT_EQ(Show.valid, 1);
+    EXPECT_EQ(Show.picture_count, 2u);
+    const Bytes file = ReadWholeFile(path);
+    const Bytes movie(file.begin() + ShowMovieOffset, file.begin() + ShowMovieOffset + show.size());
+    EXPECT_EQ(movie, show);
+    ShowPicture picture;
+    ASSERT_EQ(ShowPictureAt(&Show, 1, &picture), 1);
+    EXPECT_EQ(Bytes(file.begin() + ShowMovieOffset + picture.offset,
+                    file.begin() + ShowMovieOffset + picture.offset + picture.size),
+              PseudoRandomBytes(500, 12));
+    ShowMusic music;
+    ASSERT_EQ(ShowMusicAt(&Show, 0, &music), 1);
+    EXPECT_EQ(Bytes(file.begin() + ShowMovieOffset + music.offset,
+                    file.begin() + ShowMovieOffset + music.offset + music.size),
+              PseudoRandomBytes(700, 13));
+}
+
+TEST_F(SaverPayload, ShowsThatCannotBeReadInPlaceAreNotShown) {
+    const Bytes show = TwoPictureShow();
+    Bytes damaged = show;
+    damaged[kShowOffInterval] = 0;  // 0x..00 ms: below a second
+    damaged[kShowOffInterval + 1] = 0;
+    Bytes cut(show.begin(), show.end() - 1);
+    Bytes large = show;  // a show beyond the bitmap buffer is read all the same
+    large.resize(kMovieCapacity + 100);
+    ShowBuilder big;
+    big.pictures.push_back({Bytes(kMovieCapacity + 10, 0x42), 4000, 3000, kShowJpeg, u""});
+    struct Row {
+        const char* tag;
+        Entry movie;
+        int expected;
+    } rows[] = {
+        {"stored", {"MOVIE", show, 0}, kPayloadOpened | kPayloadShow},
+        {"larger than the bitmap buffer", {"MOVIE", big.Build(), 0}, kPayloadOpened | kPayloadShow},
+        {"compressed: its offsets are not the file's", {"MOVIE", show, Compress}, kPayloadOpened},
+        {"damaged header", {"MOVIE", damaged, 0}, kPayloadOpened},
+        {"a byte short", {"MOVIE", cut, 0}, kPayloadOpened},
+        {"only the magic", {"MOVIE", Bytes(show.begin(), show.begin() + 4), 0}, kPayloadOpened},
+        {"data past the announced end", {"MOVIE", large, 0}, kPayloadOpened},
+    };
+    for (const Row& row : rows) {
+        MakeSaverFile({row.movie});
+        EXPECT_EQ(LoadSaverPayload(nullptr, 1252), row.expected) << row.tag;
+        EXPECT_EQ(Show.valid, (row.expected & kPayloadShow) ? 1 : 0) << row.tag;
+        EXPECT_EQ(MovieSize, 0u) << row.tag << ": a show is never taken for a bitmap";
+    }
+}
+
+TEST_F(SaverPayload, PreviewTakesPreviewBitmapWhenThereIsOne) {
+    const Bytes show = TwoPictureShow();
+    MakeSaverFile({{"MOVIE", show, 0}, {"PREVIEWB", BytesOf("BM preview"), Compress}});
+    EXPECT_EQ(LoadSaverPayload(nullptr, 1252, 1), kPayloadOpened | kPayloadPreview);
+    EXPECT_EQ(Bytes(MovieBytes, MovieBytes + MovieSize), BytesOf("BM preview"));
+    EXPECT_EQ(Show.valid, 0);
+    EXPECT_EQ(LoadSaverPayload(nullptr, 1252, 0), kPayloadOpened | kPayloadShow)
+        << "full screen shows the show";
+    MakeSaverFile({{"MOVIE", show, 0}});
+    EXPECT_EQ(LoadSaverPayload(nullptr, 1252, 1), kPayloadOpened | kPayloadShow)
+        << "without PREVIEWB the preview is the show";
 }
 
 TEST_F(SaverPayload, FileWithoutArchiveOrWithoutFile) {
