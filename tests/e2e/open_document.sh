@@ -123,6 +123,8 @@ for hold in 0 10; do
         [ ! -e "$(windows_dir)/wininit.ini" ] && [ ! -e "$(windows_dir)/WinInit.Ini" ] ||
             fail "WinInit.Ini was written although MoveFileExA succeeded"
         say "held document left for removal at the next restart"
+        # A restart ends every program first: the recording program lets go of the document.
+        timeout 60 wineserver -w
         timeout 120 "$wine" wineboot -r >"$out_dir/wineboot-r.log" 2>&1 || fail "wineboot -r failed"
         timeout 60 wineserver -w
         [ ! -e "$unix_document" ] || fail "the document $document is still there after the restart"
