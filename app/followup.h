@@ -11,8 +11,8 @@
 constexpr uint32_t kRegistryTextSize = 256;
 constexpr uint32_t kCommandLineSize = 384;
 
-extern int RemovalPending;              // 1 once the document was handed to its program
-extern FileHandle DocumentHold;         // the placed document, open with read-only sharing
+extern int RemovalPending;       // 1 once the document was handed to its program
+extern FileHandle DocumentHold;  // the placed document, open with read-only sharing
 
 // Runs the action of the settings' FollowUpAction code; 1 when the code is 0, else 0.
 int RunFollowUpAction();
