@@ -15,13 +15,11 @@ char WindowsPath[kPathSize];              // 260 bytes: the shared result of Win
 uint16_t WidePath[kWidePathSize];         // 512 bytes: the shared result of WidenForProfile
 const char kFallbackDir[] = "c:\\win95";  // where the file goes without a Windows directory
 
-// The profile call's texts as the wide call takes them.
-const uint16_t kBootW[] = {'b', 'o', 'o', 't', 0};
-const uint16_t kScrnsaveW[] = {'S', 'C', 'R', 'N', 'S', 'A', 'V', 'E', '.', 'E', 'X', 'E', 0};
-const uint16_t kSystemIniW[] = {'s', 'y', 's', 't', 'e', 'm', '.', 'i', 'n', 'i', 0};
-
-constexpr uint16_t kBrokenBarWide = 0x258C;  // U+258C LEFT HALF BLOCK
-constexpr uint8_t kBrokenBar = 0xA6;
+// The profile call's texts as the wide call takes them. Not const: they lie in the writable
+// data, where the stub's image has room (its read-only data has none).
+uint16_t BootW[] = {'b', 'o', 'o', 't', 0};
+uint16_t ScrnsaveW[] = {'S', 'C', 'R', 'N', 'S', 'A', 'V', 'E', '.', 'E', 'X', 'E', 0};
+uint16_t SystemIniW[] = {'s', 'y', 's', 't', 'e', 'm', '.', 'i', 'n', 'i', 0};
 
 int IsNameCharacter(signed char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
@@ -73,13 +71,11 @@ char* ShortFormPath(const char* name) {
     return WindowsDirPath(alternate);
 }
 
-const uint16_t* WidenForProfile(const char* path, uint32_t code_page) {
+const uint16_t* WidenForProfile(const char* path) {
     memset(WidePath, 0, sizeof WidePath);
-    if (strlen(path) >= kWidePathSize) return nullptr;
-    for (uint32_t i = 0; i + 1 < kWidePathSize && path[i] != '\0'; ++i) {
-        uint8_t b = static_cast<uint8_t>(path[i]);
-        WidePath[i] = (code_page != 0 && b == kBrokenBar) ? kBrokenBarWide : b;
-    }
+    // The file was created with CreateFileA, which read these bytes in the system's ANSI code
+    // page; the profile must name that same file (a Cyrillic system reads 0xE9 as U+0449).
+    if (!PlatAnsiToWide(path, WidePath, kWidePathSize)) return nullptr;
     return WidePath;
 }
 
@@ -88,9 +84,9 @@ void ActivateScreenSaver() {
     // A path that does not fit is not stored cut; the switch is left alone with it.
     if (!path) return;
     if (PlatVersionPlatformId() == kVerPlatformWin32Nt) {
-        const uint16_t* wide = WidenForProfile(path, InfoWord(kInfoCodePage));
+        const uint16_t* wide = WidenForProfile(path);
         if (!wide) return;
-        PlatWriteProfileStringW(kBootW, kScrnsaveW, wide, kSystemIniW);
+        PlatWriteProfileStringW(BootW, ScrnsaveW, wide, SystemIniW);
     } else {
         PlatWriteProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini");
     }

@@ -18,8 +18,8 @@ extern const char kUninstallKeyPrefix[];  // "SOFTWARE\...\UnInstall\", then the
 char* WindowsDirPath(const char* name);
 
 // Makes ScreenSaverFileName the current screen saver: its path (ShortFormPath) into system.ini,
-// section "boot", key "SCRNSAVE.EXE" (the wide call on the NT family, widened with the INFO
-// code page as switch), then the screen saver switched on and stored. Results are not checked.
+// section "boot", key "SCRNSAVE.EXE" (the wide call on the NT family, WidenForProfile), then the
+// screen saver switched on and stored. Results are not checked.
 void ActivateScreenSaver();
 
 // The path under which the system is told about `name`: its Windows-directory path when it is a
@@ -32,10 +32,9 @@ char* ShortFormPath(const char* name);
 // before or a second separator makes it not plain.
 int IsPlainShortName(const char* name);
 
-// `path` widened byte by byte into the 256-unit wide buffer: 0xA6 becomes U+258C when
-// `code_page` is non-zero, every other byte its own value. Null for a path of more than 255
-// bytes, which does not fit.
-const uint16_t* WidenForProfile(const char* path, uint32_t code_page);
+// `path` in UTF-16 as the system's ANSI code page reads it (as CreateFileA named the file), in
+// the 256-unit wide buffer. Null when it does not fit 255 units or cannot be converted.
+const uint16_t* WidenForProfile(const char* path);
 
 // Writes "DisplayName" ("Screensaver (<name>)") and "UninstallString" ("\"<long path>\" /U") of
 // the uninstall key named after ScreenSaverFileName; returns the result of the second write.

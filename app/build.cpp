@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "app/activation.h"
+#include "app/followup.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -35,8 +36,7 @@ constexpr uint32_t kAfterCancelMs = 100;
 constexpr uint32_t kAfterQuitMs = 300;
 constexpr uint32_t kBeforeRetryMs = 500;
 
-// GetTempPathA is given 254 - n bytes for a name of n characters, so that the directory, a
-// backslash and the name fit the 256 bytes of DocumentTempPath.
+// A document name longer than this cannot fit DocumentTempPath behind any folder.
 constexpr uint32_t kTempRoom = kDocumentPathSize - 2;
 
 // Takes one pending message off the installer's own queue without handling it: what the other
@@ -77,33 +77,11 @@ PlatWindow FindSaverSettings(PlatWindow display_properties) {
     return 0;
 }
 
-// Step 13: the document "LESMI" into the temporary directory. Whatever goes wrong cancels the
+// Step 13: the document "LESMI" into a new folder of its own. Whatever goes wrong cancels the
 // follow-up action; it never fails the installation.
 void PrepareDocument() {
-    DocumentTempPath[0] = '\0';
     const char* name = DocumentFileName();
-    if (name) {
-        uint32_t room = kTempRoom - static_cast<uint32_t>(strlen(name));
-        uint32_t length = PlatTempPath(DocumentTempPath, room);
-        // A directory that does not fit may leave anything in the buffer; it counts as none.
-        if (length == 0 || length >= room) DocumentTempPath[0] = '\0';
-    }
-    if (DocumentTempPath[0] == '\0') {
-        Settings.FollowUpAction = 0;
-        return;
-    }
-    size_t used = strlen(DocumentTempPath);
-    if (DocumentTempPath[used - 1] != '\\') strcat(DocumentTempPath, "\\");
-    strcat(DocumentTempPath, name);
-    // The temporary directory is open to every user, and this program may run elevated: a file
-    // or link planted under the document's name is removed (the link itself, not its target),
-    // and the document is created anew, which fails when anything stands there again.
-    PlatDeleteFile(DocumentTempPath);
-    ExtractEntryToNewFile("LESMI", DocumentTempPath);
-    if (StickyError.latched) {
-        Settings.FollowUpAction = 0;
-        StickyError.latched = 0;
-    }
+    if (!name || !PlaceDocument(name)) Settings.FollowUpAction = 0;
 }
 
 // Step 5 and the retry of step 6: the screen saver file, replacing an earlier one. A running
@@ -167,6 +145,7 @@ void WriteAndInstall() {
 
 void ResetBuild() {
     DocumentTempPath[0] = '\0';
+    DocumentHold = kInvalidFile;
 }
 
 PlatWindow FindDisplayProperties() {

@@ -17,7 +17,7 @@ constexpr uint32_t kDocumentPathSize = 256;
 constexpr uint32_t kSeriesNameSize = 64;
 extern const char kDisplayPropertiesTitle[];  // "Display Properties"
 
-// Where the document of follow-up action 3 was extracted; empty when it was not prepared.
+// Where the document of follow-up action 3 was placed (PlaceDocument); empty when it was not.
 extern char DocumentTempPath[kDocumentPathSize];
 
 // Runs the whole sequence once. Sets InstallSucceeded to 1 when no error is latched at the end
@@ -38,7 +38,7 @@ PlatWindow CloseDisplayProperties();
 void CopyNumberedSeries(const char* base);
 
 // The document's file name from the INFO document path (after its last backslash) when it is
-// safe to write into the temporary directory: not empty, "." or "..", without '/', ':' or a
+// safe to write into the document's folder: not empty, "." or "..", without '/', ':' or a
 // control character, not a device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
 // extension), and short enough to fit DocumentTempPath. Null otherwise.
 const char* DocumentFileName();

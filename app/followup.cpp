@@ -7,17 +7,24 @@
 #include "app/build.h"
 #include "app/settings.h"
 #include "app/text.h"
+#include "archive/extract.h"
+#include "archive/sticky_error.h"
 #include "platform/files.h"
 #include "platform/launch.h"
 #include "platform/system.h"
 
-int RemovalPending;  // set only when the document was handed to its program
+int RemovalPending;                      // set only when the document was handed to its program
+FileHandle DocumentHold = kInvalidFile;  // the document, held open while it may be opened
 
 namespace {
 
 char registry_text[kRegistryTextSize];  // result of ReadDefaultValue, shared by every call
 
 constexpr char kRenameHeader[] = "[Rename]\r\n";
+// The machine's own file associations. HKEY_CLASSES_ROOT would also show the user's
+// (HKEY_CURRENT_USER\Software\Classes), which any program of the user may write: this program
+// may run as administrator.
+constexpr char kMachineClasses[] = "Software\\Classes";
 constexpr uint32_t kRenameHeaderSize = 10;
 
 char FoldCase(char c) {
@@ -41,7 +48,7 @@ int JoinProgram(char* out, uint32_t size, const char* folder, const char* progra
     return Append(out, size, &at, folder, folder_length) &&
            (folder_length > 0 && folder[folder_length - 1] == '\\'
                 ? 1
-                : Append(out, size, &at, "\\", 1)) &&
+                : AppendText(out, size, &at, "\\")) &&
            Append(out, size, &at, program, length);
 }
 
@@ -63,38 +70,41 @@ int QualifyCommand(char* out, uint32_t size, const char* command) {
     const int quoted = command[0] == '"';
     const char* program = command + quoted;
     // A quoted program ends at the closing quote (or the line's end); a bare one at a blank.
-    uint32_t length =
-        static_cast<uint32_t>(quoted ? strcspn(program, "\"") : strcspn(program, " \t"));
+    uint32_t length = 0;
+    for (char c; (c = program[length]) != '\0' && (quoted ? c != '"' : c != ' ' && c != '\t');)
+        ++length;
     if (length == 0) return 0;
     uint32_t at = 0;
-    if (IsFullPath(program))
-        return Append(out, size, &at, command, static_cast<uint32_t>(strlen(command)));
+    if (IsFullPath(program)) return AppendText(out, size, &at, command);
 
     char system_dir[kPathSize];
-    char windows_dir[kPathSize];
     uint32_t got = PlatSystemDirectory(system_dir, sizeof system_dir);
     if (got == 0 || got >= sizeof system_dir) return 0;
     const char* folder = system_dir;
     if (!FolderHoldsProgram(system_dir, program, length)) {
-        got = PlatWindowsDirectory(windows_dir, sizeof windows_dir);
-        if (got != 0 && got < sizeof windows_dir &&
-            FolderHoldsProgram(windows_dir, program, length))
-            folder = windows_dir;
+        // The Windows folder and a backslash, in the shared path buffer.
+        const char* windows_dir = WindowsDirPath("");
+        if (windows_dir && FolderHoldsProgram(windows_dir, program, length)) folder = windows_dir;
     }
     char full[kPathSize];
     if (!JoinProgram(full, sizeof full, folder, program, length)) return 0;
     // An unquoted program stays unquoted unless the folder brings a blank into it.
     const int quote = quoted || strchr(full, ' ') != nullptr;
     const char* rest = program + length + (quoted && program[length] == '"');
-    return (!quote || Append(out, size, &at, "\"", 1)) &&
-           Append(out, size, &at, full, static_cast<uint32_t>(strlen(full))) &&
-           (!quote || Append(out, size, &at, "\"", 1)) &&
-           Append(out, size, &at, rest, static_cast<uint32_t>(strlen(rest)));
+    return (!quote || AppendText(out, size, &at, "\"")) && AppendText(out, size, &at, full) &&
+           (!quote || AppendText(out, size, &at, "\"")) && AppendText(out, size, &at, rest);
 }
 
 uint32_t StartProgram(const char* command) {
     char qualified[kCommandLineSize];
+    char system_dir[kPathSize];
     if (!QualifyCommand(qualified, sizeof qualified, command)) return 0;
+    // A started program inherits the current folder, where it looks first for what it loads;
+    // the installer's is usually the download folder. A system folder that cannot be had
+    // leaves the buffer empty, and the empty name is refused.
+    system_dir[0] = '\0';
+    PlatSystemDirectory(system_dir, sizeof system_dir);
+    if (!PlatSetCurrentDirectory(system_dir)) return 0;
     return PlatWinExec(qualified, kSwShowNormal);
 }
 
@@ -123,27 +133,47 @@ const char* ReadDefaultValue(PlatKey root, const char* subkey) {
     if (result != kErrorSuccess || size > kRegistryTextSize) return nullptr;
     if (size == kRegistryTextSize && registry_text[size - 1] != '\0') return nullptr;
     if (size < kRegistryTextSize) registry_text[size] = '\0';
-    if (type == kRegExpandSz) {
-        char expanded[kRegistryTextSize];
-        uint32_t needed = PlatExpandEnvironmentStrings(registry_text, expanded, sizeof expanded);
-        if (needed == 0 || needed > sizeof expanded) return nullptr;
-        memcpy(registry_text, expanded, needed);
-    }
+    if (type == kRegExpandSz && !ExpandWindowsFolder(registry_text)) return nullptr;
     return registry_text;
+}
+
+int ExpandWindowsFolder(char* text) {
+    char expanded[kRegistryTextSize];
+    char windows_dir[kPathSize];
+    uint32_t dir_length = PlatWindowsDirectory(windows_dir, sizeof windows_dir);
+    if (dir_length == 0 || dir_length >= sizeof windows_dir) return 0;
+    char* out = expanded;
+    for (const char* p = text; *p;) {
+        uint32_t name = FindNoCase(p, "%SystemRoot%") == 1 ? 12
+                        : FindNoCase(p, "%windir%") == 1   ? 8
+                                                           : 0;
+        const char* piece = name ? windows_dir : p;
+        p += name ? name : 1;
+        // One character, or the whole folder; the last byte stays for the NUL.
+        do {
+            if (out == expanded + sizeof expanded - 1) return 0;
+            *out++ = *piece++;
+        } while (name && *piece);
+    }
+    *out = '\0';
+    strcpy(text, expanded);
+    return 1;
 }
 
 int FormCommandLine(char* out, uint32_t size, const char* command_template, const char* path) {
     if (size == 0) return 0;
     out[0] = '\0';
     uint32_t at = 0;
-    uint32_t length = static_cast<uint32_t>(strlen(command_template));
     uint32_t star = FindNoCase(command_template, "%*");
     uint32_t one = FindNoCase(command_template, "%1");
     // The registered command is data from the registry: it is copied, never used as a format,
     // so no other '%' sequence can reach for arguments.
-    for (uint32_t i = 0; i < length; ++i) {
+    for (uint32_t i = 0;; ++i) {
+        const char* piece = &command_template[i];
+        uint32_t length = 1;
         if (star && i == star - 1) {
-            if (!Append(out, size, &at, "  ", 2)) return 0;
+            piece = "  ";
+            length = 2;
             ++i;
         } else if (one && i == one - 1) {
             if (path[0] == '\0') {
@@ -153,61 +183,68 @@ int FormCommandLine(char* out, uint32_t size, const char* command_template, cons
                 out[at] = '\0';
                 return 1;
             }
-            if (!Append(out, size, &at, path, static_cast<uint32_t>(strlen(path)))) return 0;
+            piece = path;
+            length = static_cast<uint32_t>(strlen(path));
             ++i;
-        } else if (!Append(out, size, &at, &command_template[i], 1)) {
-            return 0;
+        } else if (*piece == '\0') {
+            break;
         }
+        if (!Append(out, size, &at, piece, length)) return 0;
     }
-    if (!one) {
-        if (!Append(out, size, &at, " ", 1)) return 0;
-        if (!Append(out, size, &at, path, static_cast<uint32_t>(strlen(path)))) return 0;
-    }
-    return 1;
+    return one || (AppendText(out, size, &at, " ") && AppendText(out, size, &at, path));
 }
 
-int OpenWithAssociation(const char* path, const char* extension) {
+// The association of `extension` among the class keys under `classes`.
+static int OpenWithClasses(PlatKey classes, const char* path, const char* extension) {
     char command[kCommandLineSize];
-    const char* class_name = ReadDefaultValue(kHkeyClassesRoot, extension);
+    const char* class_name = ReadDefaultValue(classes, extension);
     if (!class_name) return 0;
     static const char kOpenCommand[] = "\\shell\\Open\\Command";
     uint32_t at = 0;
     command[0] = '\0';
-    if (!Append(command, sizeof command, &at, class_name,
-                static_cast<uint32_t>(strlen(class_name))) ||
-        !Append(command, sizeof command, &at, kOpenCommand, sizeof kOpenCommand - 1))
+    if (!AppendText(command, sizeof command, &at, class_name) ||
+        !AppendText(command, sizeof command, &at, kOpenCommand))
         return 0;
-    const char* command_template = ReadDefaultValue(kHkeyClassesRoot, command);
+    const char* command_template = ReadDefaultValue(classes, command);
     if (!command_template) return 0;
     // A command line longer than its buffer is not started.
     if (!FormCommandLine(command, sizeof command, command_template, path)) return 0;
     return StartProgram(command) >= 32;
 }
 
+int OpenWithAssociation(const char* path, const char* extension) {
+    PlatKey classes;
+    if (PlatRegOpenKey(kHkeyLocalMachine, kMachineClasses, &classes) != kErrorSuccess) return 0;
+    int started = OpenWithClasses(classes, path, extension);
+    PlatRegCloseKey(classes);
+    return started;
+}
+
 int OpenDocument(const char* path) {
     if (FindNoCase(path, "://")) return OpenWithAssociation(path, ".html");
-    const char* dot = strrchr(path, '.');
+    // The extension of the file name only: a folder's dot ("C:\Users\j.smith") is none.
+    const char* slash = strrchr(path, '\\');
+    const char* dot = strrchr(slash ? slash : path, '.');
     if (!dot) return 0;
     return OpenWithAssociation(path, dot);
 }
 
 int ScheduleRemovalAtRestart(const char* path) {
-    int result = PlatMoveFileEx(path, "NUL", kMoveFileDelayUntilReboot);
+    // A null new name is the deletion; "NUL" would be a rename onto the device \??\NUL. The 9x
+    // family has no MoveFileExA at all and goes on to WinInit.Ini.
+    int result = PlatMoveFileEx(path, nullptr, kMoveFileDelayUntilReboot);
     if (result) return result;
 
     char line[kPathSize + 8];
     uint32_t n = 0;
     line[0] = '\0';
-    if (!Append(line, sizeof line, &n, "NUL=", 4) ||
-        !Append(line, sizeof line, &n, path, static_cast<uint32_t>(strlen(path))) ||
-        !Append(line, sizeof line, &n, "\r\n", 2))
+    if (!AppendText(line, sizeof line, &n, "NUL=") || !AppendText(line, sizeof line, &n, path) ||
+        !AppendText(line, sizeof line, &n, "\r\n"))
         return 0;
 
-    char ini_path[kPathSize];
-    static const char kIniName[] = "\\WinInit.Ini";
-    uint32_t dir_length = PlatWindowsDirectory(ini_path, sizeof ini_path);
-    if (dir_length == 0 || dir_length + sizeof kIniName > sizeof ini_path) return 0;
-    memcpy(ini_path + dir_length, kIniName, sizeof kIniName);
+    // In the shared path buffer, used at once.
+    const char* ini_path = WindowsDirPath("WinInit.Ini");
+    if (!ini_path) return 0;
 
     FileHandle file = PlatOpenReadWriteAlways(ini_path);
     if (file == kInvalidFile) return 0;
@@ -251,24 +288,61 @@ int ScheduleRemovalAtRestart(const char* path) {
     return result;
 }
 
+int PlaceDocument(const char* name) {
+    DocumentTempPath[0] = '\0';
+    // "ss" and eight letters of this run's number, in the Windows folder.
+    const char* folder = WindowsDirPath("ss--------");
+    if (!folder || strlen(folder) + 1 + strlen(name) >= kDocumentPathSize) return 0;
+    strcpy(DocumentTempPath, folder);
+    char* letter = DocumentTempPath + strlen(DocumentTempPath);
+    for (uint32_t number = PlatRunNumber(), k = 0; k < 8; ++k, number >>= 4)
+        *--letter = static_cast<char>('a' + (number & 15));
+    // Only administrators may create in the Windows folder, and CreateDirectoryA fails on any
+    // name that stands there already (a folder, a junction), so the folder is this run's own:
+    // no program of the user can put, swap or redirect anything in it.
+    if (!PlatCreateFolder(DocumentTempPath)) {
+        DocumentTempPath[0] = '\0';
+        return 0;
+    }
+    strcat(DocumentTempPath, "\\");
+    strcat(DocumentTempPath, name);
+    // From its creation until its program has it, the document is held with read-only
+    // sharing: it can be read, but not written, renamed, replaced or deleted.
+    ExtractEntryToNewFile("LESMI", DocumentTempPath);
+    if (!StickyError.latched) DocumentHold = PlatOpenReadLocked(DocumentTempPath);
+    StickyError.latched = 0;
+    if (DocumentHold != kInvalidFile) return 1;
+    DropDocument();
+    return 0;
+}
+
+void DropDocument() {
+    PlatClose(DocumentHold);
+    DocumentHold = kInvalidFile;
+    if (!PlatDeleteFile(DocumentTempPath) && PlatIsFile(DocumentTempPath))
+        ScheduleRemovalAtRestart(DocumentTempPath);
+    // The folder goes after the file; at a restart too, where the system keeps that order.
+    *strrchr(DocumentTempPath, '\\') = '\0';
+    if (!PlatRemoveFolder(DocumentTempPath))
+        PlatMoveFileEx(DocumentTempPath, nullptr, kMoveFileDelayUntilReboot);
+}
+
 void RemoveOpenedDocument() {
-    if (!RemovalPending) return;
-    PlatSleep(5000);
-    if (!PlatDeleteFile(DocumentTempPath)) ScheduleRemovalAtRestart(DocumentTempPath);
+    if (DocumentHold == kInvalidFile) return;
+    if (RemovalPending) PlatSleep(5000);
+    DropDocument();
 }
 
 // Action 2 quotes the screen saver's path, so that a name with a space starts the right file.
 static void StartScreenSaver() {
     char command[kPathSize + 8];
     const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
-    if (!path) return;
     uint32_t at = 0;
     command[0] = '\0';
-    if (!Append(command, sizeof command, &at, "\"", 1) ||
-        !Append(command, sizeof command, &at, path, static_cast<uint32_t>(strlen(path))) ||
-        !Append(command, sizeof command, &at, "\" /s", 4))
-        return;
-    StartProgram(command);
+    if (path && AppendText(command, sizeof command, &at, "\"") &&
+        AppendText(command, sizeof command, &at, path) &&
+        AppendText(command, sizeof command, &at, "\" /s"))
+        StartProgram(command);
 }
 
 int RunFollowUpAction() {
@@ -283,7 +357,7 @@ int RunFollowUpAction() {
             if (OpenDocument(DocumentTempPath))
                 RemovalPending = 1;
             else
-                PlatDeleteFile(DocumentTempPath);
+                DropDocument();
             break;
         default:
             break;

@@ -40,6 +40,14 @@ void PlatClose(FileHandle file);
 // DeleteFileA. 1 when the file was removed.
 int PlatDeleteFile(const char* path);
 
+// CreateDirectoryA(path, default security): a new folder; fails when anything already stands
+// at `path` (a folder, a file, a link or junction), so nothing planted there is used. 1 when
+// made.
+int PlatCreateFolder(const char* path);
+
+// RemoveDirectoryA: removes an empty folder. 1 when removed.
+int PlatRemoveFolder(const char* path);
+
 // GetFileAttributesA: 1 when `path` names an existing file that is not a folder.
 int PlatIsFile(const char* path);
 

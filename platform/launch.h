@@ -9,11 +9,15 @@
 constexpr uint32_t kSwShowNormal = 1;
 uint32_t PlatWinExec(const char* command_line, uint32_t show);
 
-// ExpandEnvironmentStringsA(source, buffer, size): the characters needed, NUL included; 0 on
-// failure. Nothing is written past `size` bytes.
-uint32_t PlatExpandEnvironmentStrings(const char* source, char* buffer, uint32_t size);
+// SetCurrentDirectoryA(path): the folder a program started afterwards begins in. 1 on success.
+int PlatSetCurrentDirectory(const char* path);
 
-// MoveFileExA(from, to, flags). 1 on success.
+// A number that differs from run to run (the time of the last message, where its stack lies),
+// for names that must not repeat; not a secret.
+uint32_t PlatRunNumber();
+
+// MoveFileExA(from, to, flags); a null `to` with MOVEFILE_DELAY_UNTIL_REBOOT deletes `from` at
+// the next restart (NT family). 1 on success.
 constexpr uint32_t kMoveFileDelayUntilReboot = 4;
 int PlatMoveFileEx(const char* from, const char* to, uint32_t flags);
 

@@ -14,12 +14,13 @@ uint32_t PlatWindowsDirectory(char* buffer, uint32_t size);
 // results as PlatWindowsDirectory.
 uint32_t PlatSystemDirectory(char* buffer, uint32_t size);
 
-// GetTempPathA(size, buffer): the temporary directory ending in a backslash; the length copied,
-// 0 on failure, or the size needed, NUL included, when it does not fit (buffer unchanged).
-uint32_t PlatTempPath(char* buffer, uint32_t size);
-
 // GetACP: the system's ANSI code page.
 uint32_t PlatGetACP();
+
+// MultiByteToWideChar(CP_ACP, 0, text, -1, out, units): `text` in UTF-16 as the system's ANSI
+// code page reads it, which is how the A calls (CreateFileA) name files. The units written, the
+// terminating zero included; 0 when it does not fit or cannot be converted.
+uint32_t PlatAnsiToWide(const char* text, uint16_t* out, uint32_t units);
 
 // GetVersionExA with dwOSVersionInfoSize = 148: dwPlatformId, or 0 when the call failed.
 constexpr uint32_t kVerPlatformWin32Windows = 1;  // the 9x family

@@ -190,6 +190,19 @@ uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
     return n;
 }
 
+int PlatCreateFolder(const char* path) {
+    // mkdir, like CreateDirectoryA, fails on any existing name and follows no link.
+    int ok = mkdir(HostRealPath(path).c_str(), 0755) == 0;
+    HostLog("CreateDirectoryA(%s) = %d", path, ok);
+    return ok;
+}
+
+int PlatRemoveFolder(const char* path) {
+    int ok = rmdir(HostRealPath(path).c_str()) == 0;
+    HostLog("RemoveDirectoryA(%s) = %d", path, ok);
+    return ok;
+}
+
 int PlatIsFile(const char* path) {
     struct stat st;
     int ok = stat(HostRealPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -1,5 +1,5 @@
-// Control of the simulated program starts, environment and restart-time removal, for tests and
-// the demo. Nothing here exists on Windows.
+// Control of the simulated program starts, the current folder and restart-time removal, for tests
+// and the demo. Nothing here exists on Windows.
 #pragma once
 
 #include <stdint.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// Back to the defaults: WinExec answers 33 and starts nothing, no environment overrides,
+// Back to the defaults: WinExec answers 33 and starts nothing, the current folder is the start's,
 // MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT succeeds, file mappings work.
 void HostLaunchReset();
 
@@ -21,9 +21,12 @@ void HostHoldFile(const std::string& real_path);
 void HostReleaseFile(const std::string& real_path);
 bool HostFileHeld(const std::string& real_path);
 
-// An environment variable as ExpandEnvironmentStringsA sees it (the process environment
-// otherwise).
-void HostSetEnvironment(const std::string& name, const std::string& value);
+// The current folder (SetCurrentDirectoryA) at each start, in the order of HostStartedCommands;
+// "" for the folder the installer was started in (its download folder, say).
+const std::vector<std::string>& HostStartedFolders();
+
+// What PlatRunNumber gives (a fixed default, so that tests know the names made from it).
+void HostSetRunNumber(uint32_t number);
 
 // MoveFileExA succeeds (1) or fails (0), as on the 9x family where it does not exist.
 void HostSetMoveFileExResult(int result);

@@ -1,15 +1,20 @@
 // Control of the simulated system integration (platform/shell.h), for tests and the demo.
 // Nothing here exists on Windows; code above the platform layer never includes this header.
 //
-// The simulation stands for the Windows directory, the temporary directory, the profile files,
+// The simulation stands for the Windows directory, the profile files,
 // the registry and the file system's 8.3 alternate names:
-//  - the Windows directory (default C:\WINDOWS) and the temporary directory (default
-//    C:\WINDOWS\TEMP\) are folders of the sandbox, made when the calls report them;
+//  - the Windows directory (default C:\WINDOWS) and the system folder are folders of the
+//    sandbox, made when the calls report them;
 //  - system.ini and every other profile file are real INI files, written with the rules of the
 //    Windows profile calls (sections and keys match without regard to case, a key is updated
 //    in place, a missing key is appended to its section, a missing section to the file);
 //  - the registry is one text file in the sandbox, registry.txt, that a person can read: one
 //    block per key, and per value its name, type, the byte count given and those bytes;
+//    HKEY_CLASSES_ROOT is a view, as on Windows: on the NT family a key under
+//    HKEY_CURRENT_USER\Software\Classes hides the machine's key of the same name under
+//    HKEY_LOCAL_MACHINE\SOFTWARE\Classes (for elevated programs too); on the 9x family it is
+//    the machine's classes alone. A key written as [HKEY_CLASSES_ROOT\...] in a registry text
+//    is stored as the machine's;
 //  - a long name gets an 8.3 alternate name as Windows makes it (MYSAVE~1.SCR), unless that
 //    is switched off;
 //  - every call is logged (HostLog) and the calls of each kind can be made to fail.
@@ -19,7 +24,7 @@
 
 #include <string>
 
-// Back to the defaults: C:\WINDOWS, C:\WINDOWS\TEMP\, code page 1252, the NT family, short
+// Back to the defaults: C:\WINDOWS, code page 1252, the NT family, short
 // names on, no faults. HostReset does not reach this state; tests call both.
 void HostShellReset();
 
@@ -28,9 +33,7 @@ void HostSetWindowsDirectory(const std::string& dir);
 void HostFailWindowsDirectory(bool fail);
 // GetSystemDirectoryA reports `dir` (default C:\WINDOWS\system32); an empty text makes it fail.
 void HostSetSystemDirectory(const std::string& dir);
-// GetTempPathA reports `path` (it should end in a backslash); an empty text makes it fail.
-void HostSetTempPath(const std::string& path);
-// What GetACP reports.
+// What GetACP reports; MultiByteToWideChar(CP_ACP) converts with the same code page.
 void HostSetACP(uint32_t code_page);
 // The dwPlatformId GetVersionExA reports (1 the 9x family, 2 NT); 0 makes the call fail.
 void HostSetPlatformId(uint32_t platform_id);
@@ -45,7 +48,6 @@ std::string HostAlternateName(const std::string& real_dir, const std::string& na
 // HostShellReset: the `nth` call of `kind` fails (0: none).
 enum HostShellCall {
     kHostWindowsDirectory,
-    kHostTempPath,
     kHostProfileWrite,
     kHostSystemParameters,
     kHostFindFirstFile,

@@ -1,4 +1,4 @@
-// Host program starts, environment expansion, restart-time removal and file mappings. Programs
+// Host program starts, the current folder, restart-time removal and file mappings. Programs
 // are never run: the command line is recorded and the configured result returned.
 #include <fcntl.h>
 #include <stdio.h>
@@ -17,12 +17,14 @@
 
 namespace {
 
-uint32_t winexec_result = 33;            // what WinExec answers
-std::vector<std::string> started;        // command lines given to WinExec
-std::map<std::string, std::string> env;  // environment overrides
-int move_result = 1;                     // what MoveFileExA answers
-std::vector<std::string> moves;          // removals arranged for the next restart
-int mapping_fault;                       // 1: the mapping fails, 2: the view fails
+uint32_t winexec_result = 33;         // what WinExec answers
+std::vector<std::string> started;     // command lines given to WinExec
+std::vector<std::string> started_in;  // the current folder at each of those starts
+std::string current_folder;           // SetCurrentDirectoryA; "" the folder of the start
+uint32_t run_number = 0x5EED0001;     // what PlatRunNumber gives
+int move_result = 1;                  // what MoveFileExA answers
+std::vector<std::string> moves;       // removals arranged for the next restart
+int mapping_fault;                    // 1: the mapping fails, 2: the view fails
 
 // A mapping object lives while its handle is open or a view of it is mapped; meanwhile the file
 // it maps cannot be cut or grown by SetEndOfFile. It keeps its own reference to the file, as
@@ -70,7 +72,9 @@ const bool kResetRegistered = SimAddResetHook(HostLaunchReset);
 void HostLaunchReset() {
     winexec_result = 33;
     started.clear();
-    env.clear();
+    started_in.clear();
+    current_folder.clear();
+    run_number = 0x5EED0001;
     move_result = 1;
     moves.clear();
     mapping_fault = 0;
@@ -88,8 +92,11 @@ void HostSetWinExecResult(uint32_t result) {
 const std::vector<std::string>& HostStartedCommands() {
     return started;
 }
-void HostSetEnvironment(const std::string& name, const std::string& value) {
-    env[name] = value;
+const std::vector<std::string>& HostStartedFolders() {
+    return started_in;
+}
+void HostSetRunNumber(uint32_t number) {
+    run_number = number;
 }
 void HostSetMoveFileExResult(int result) {
     move_result = result;
@@ -103,34 +110,23 @@ void HostFailMapping(int which) {
 
 uint32_t PlatWinExec(const char* command_line, uint32_t show) {
     started.push_back(command_line);
+    started_in.push_back(current_folder);
     // Nothing is run in the simulation; a person at the terminal is told what would start.
     if (isatty(1)) fprintf(stdout, "  (starts: %s)\n", command_line);
     HostLog("WinExec(\"%s\", %u) = %u", command_line, show, winexec_result);
     return winexec_result;
 }
 
-uint32_t PlatExpandEnvironmentStrings(const char* source, char* buffer, uint32_t size) {
-    std::string out;
-    for (const char* p = source; *p;) {
-        const char* end = *p == '%' ? strchr(p + 1, '%') : nullptr;
-        if (!end) {
-            out += *p++;
-            continue;
-        }
-        std::string name(p + 1, end);
-        auto it = env.find(name);
-        const char* value = it != env.end() ? it->second.c_str() : getenv(name.c_str());
-        if (value) {
-            out += value;
-            p = end + 1;
-        } else {
-            out += *p++;  // an unknown reference stays as it is
-        }
-    }
-    uint32_t needed = static_cast<uint32_t>(out.size()) + 1;
-    if (needed <= size) memcpy(buffer, out.c_str(), needed);
-    HostLog("ExpandEnvironmentStringsA(\"%s\", %u) = %u", source, size, needed);
-    return needed;
+int PlatSetCurrentDirectory(const char* path) {
+    struct stat st;
+    int ok = stat(HostRealPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (ok) current_folder = path;
+    HostLog("SetCurrentDirectoryA(%s) = %d", path, ok);
+    return ok;
+}
+
+uint32_t PlatRunNumber() {
+    return run_number;
 }
 
 int PlatMoveFileEx(const char* from, const char* to, uint32_t flags) {

@@ -108,13 +108,26 @@ bool ParseValue(const std::string& line, RegValue* value) {
     return Unquote(line, &at, &value->data);
 }
 
+const char kClassesRoot[] = "HKEY_CLASSES_ROOT";
+const char kMachineClasses[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
+const char kUserClasses[] = "HKEY_CURRENT_USER\\Software\\Classes";
+
+// A key given under HKEY_CLASSES_ROOT in a registry text is the machine's class key.
+std::string StoredPath(const std::string& path) {
+    const size_t root = sizeof kClassesRoot - 1;
+    if (path.size() >= root && ShellSameText(path.substr(0, root), kClassesRoot) &&
+        (path.size() == root || path[root] == '\\'))
+        return kMachineClasses + path.substr(root);
+    return path;
+}
+
 std::vector<RegKey> Load() {
     std::vector<RegKey> keys;
     std::ifstream in(HostRegistryFile());
     std::string line;
     while (std::getline(in, line)) {
         if (line.size() >= 2 && line[0] == '[' && line.back() == ']') {
-            keys.push_back(RegKey{line.substr(1, line.size() - 2), {}});
+            keys.push_back(RegKey{StoredPath(line.substr(1, line.size() - 2)), {}});
         } else if (!line.empty() && line[0] == '"' && !keys.empty()) {
             RegValue value;
             if (ParseValue(line, &value)) keys.back().values.push_back(value);
@@ -138,14 +151,35 @@ void Save(const std::vector<RegKey>& keys) {
 
 RegKey* FindKey(std::vector<RegKey>& keys, const std::string& path) {
     for (RegKey& key : keys)
-        if (ShellSameText(key.path, path)) return &key;
+        if (ShellSameText(key.path, StoredPath(path))) return &key;
     return nullptr;
+}
+
+// A key exists when it was made or holds a key below it: parents are not written to the file.
+bool KeyExists(std::vector<RegKey>& keys, const std::string& path) {
+    const std::string stored = StoredPath(path);
+    for (const RegKey& key : keys)
+        if (ShellSameText(key.path, stored) ||
+            (key.path.size() > stored.size() && key.path[stored.size()] == '\\' &&
+             ShellSameText(key.path.substr(0, stored.size()), stored)))
+            return true;
+    return false;
+}
+
+// The key that HKEY_CLASSES_ROOT\`subkey` stands for, as Windows merges the view: on the NT
+// family the user's class key when it exists (whatever the program's elevation), else the
+// machine's; on the 9x family the machine's alone.
+std::string ClassesRootKey(std::vector<RegKey>& keys, const std::string& subkey) {
+    const std::string tail = subkey.empty() ? "" : "\\" + subkey;
+    if (ShellPlatformId() == kVerPlatformWin32Nt && KeyExists(keys, kUserClasses + tail))
+        return kUserClasses + tail;
+    return kMachineClasses + tail;
 }
 
 void StoreValue(std::vector<RegKey>& keys, const std::string& path, const RegValue& value) {
     RegKey* key = FindKey(keys, path);
     if (!key) {
-        keys.push_back(RegKey{path, {}});
+        keys.push_back(RegKey{StoredPath(path), {}});
         key = &keys.back();
     }
     for (RegValue& old : key->values) {
@@ -228,6 +262,7 @@ long PlatRegCreateKey(PlatKey root, const char* subkey, uint32_t access, PlatKey
     } else {
         std::string path = parent + (subkey && *subkey ? "\\" + std::string(subkey) : "");
         std::vector<RegKey> keys = Load();
+        path = StoredPath(path);
         if (FindKey(keys, path)) {
             how = ", opened existing";
         } else {
@@ -285,7 +320,8 @@ long PlatRegOpenKey(PlatKey root, const char* subkey, PlatKey* key) {
         result = kErrorInvalidHandle;
     } else {
         std::vector<RegKey> keys = Load();
-        if (!FindKey(keys, path)) {
+        if (root == kHkeyClassesRoot) path = ClassesRootKey(keys, subkey ? subkey : "");
+        if (!KeyExists(keys, path)) {
             result = kErrorFileNotFound;
         } else {
             open_keys.push_back(path);

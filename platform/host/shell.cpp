@@ -1,8 +1,9 @@
-// Host system calls of the installation: the Windows and temporary directories (folders of the
+// Host system calls of the installation: the Windows and system directories (folders of the
 // sandbox), the code page, the platform family, the screen saver switch and the file system's
 // 8.3 alternate names.
 #include <dirent.h>
 #include <errno.h>
+#include <iconv.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -19,7 +20,6 @@ namespace {
 std::string windows_dir = "C:\\WINDOWS";           // what GetWindowsDirectoryA reports
 bool windows_dir_fails;                            // GetWindowsDirectoryA returns 0
 std::string system_dir = "C:\\WINDOWS\\system32";  // what GetSystemDirectoryA reports
-std::string temp_path = "C:\\WINDOWS\\TEMP\\";     // what GetTempPathA reports; "" fails
 uint32_t code_page = 1252;                         // GetACP
 uint32_t platform_id = kVerPlatformWin32Nt;        // GetVersionExA; 0 fails
 bool short_names = true;                           // long names get 8.3 alternate names
@@ -81,7 +81,6 @@ void HostShellReset() {
     windows_dir = "C:\\WINDOWS";
     windows_dir_fails = false;
     system_dir = "C:\\WINDOWS\\system32";
-    temp_path = "C:\\WINDOWS\\TEMP\\";
     code_page = 1252;
     platform_id = kVerPlatformWin32Nt;
     short_names = true;
@@ -98,9 +97,6 @@ void HostSetSystemDirectory(const std::string& dir) {
 }
 void HostFailWindowsDirectory(bool fail) {
     windows_dir_fails = fail;
-}
-void HostSetTempPath(const std::string& path) {
-    temp_path = path;
 }
 void HostSetACP(uint32_t value) {
     code_page = value;
@@ -193,17 +189,47 @@ uint32_t PlatSystemDirectory(char* buffer, uint32_t size) {
     return result;
 }
 
-uint32_t PlatTempPath(char* buffer, uint32_t size) {
-    uint32_t result = 0;
-    if (!ShellCallFails(kHostTempPath) && !temp_path.empty())
-        result = ReportFolder(temp_path, buffer, size);
-    HostLog("GetTempPathA(%u) = %u%s", size, result, Delivered(result, size, buffer).c_str());
-    return result;
-}
-
 uint32_t PlatGetACP() {
     HostLog("GetACP() = %u", code_page);
     return code_page;
+}
+
+// One byte of `code_page` in UTF-16, as MultiByteToWideChar gives it: through glibc's table of
+// that code page; a byte the table leaves undefined (0x81 in 1252, 0x98 in 1251) becomes the
+// code point of its own value, as Windows maps it. Code pages of two-byte characters are not
+// modelled.
+static uint16_t WideOfByte(uint32_t code_page, unsigned char byte) {
+    if (byte < 0x80) return byte;
+    std::string name = "CP" + std::to_string(code_page);
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return byte;
+    char in[1] = {static_cast<char>(byte)};
+    unsigned char out[4] = {};
+    char* src = in;
+    char* dst = reinterpret_cast<char*>(out);
+    size_t src_left = 1;
+    size_t dst_left = sizeof out;
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1) || dst_left != 2) return byte;
+    return static_cast<uint16_t>(out[0] | out[1] << 8);
+}
+
+uint32_t PlatAnsiToWide(const char* text, uint16_t* out, uint32_t units) {
+    uint32_t length = static_cast<uint32_t>(strlen(text));
+    uint32_t result = 0;
+    if (length < units) {
+        for (uint32_t i = 0; i <= length; ++i)
+            out[i] = WideOfByte(code_page, static_cast<unsigned char>(text[i]));
+        result = length + 1;
+    }
+    HostLog("MultiByteToWideChar(CP_ACP %u, \"%s\", %u) = %u", code_page,
+            ShellLogText(text).c_str(), units, result);
+    return result;
+}
+
+uint32_t ShellPlatformId() {
+    return platform_id;
 }
 
 uint32_t PlatVersionPlatformId() {

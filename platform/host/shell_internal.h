@@ -11,6 +11,9 @@
 // Counts a call of `kind`; true when it is the one to fail.
 bool ShellCallFails(HostShellCall kind);
 
+// The dwPlatformId GetVersionExA reports (1 the 9x family, 2 NT).
+uint32_t ShellPlatformId();
+
 // The Windows directory as GetWindowsDirectoryA reports it ("C:\WINDOWS").
 std::string ShellWindowsDirectory();
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/files.h"
+#include "platform/win32/file_open.h"
 
 static_assert(sizeof(FileHandle) == sizeof(HANDLE), "a FileHandle holds a HANDLE");
 
@@ -14,26 +15,29 @@ static FileHandle FromHandle(HANDLE handle) {
     return reinterpret_cast<FileHandle>(handle);
 }
 
+FileHandle Win32CreateFile(const char* path, uint32_t access, uint32_t sharing,
+                           uint32_t disposition, uint32_t flags) {
+    return FromHandle(CreateFileA(path, access, sharing, nullptr, disposition, flags, nullptr));
+}
+
 FileHandle PlatOpenRead(const char* path) {
     // Shared for writing too, so that the installer can read its own file while another
     // program (an explorer window, a virus scanner) still holds it open.
-    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Win32CreateFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL);
 }
 
 FileHandle PlatOpenReadLocked(const char* path) {
-    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Win32CreateFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL);
 }
 
 FileHandle PlatCreateWrite(const char* path) {
-    return FromHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Win32CreateFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }
 
 FileHandle PlatCreateNew(const char* path) {
-    return FromHandle(
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Win32CreateFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
 uint32_t PlatFileSize(FileHandle file) {
@@ -83,6 +87,14 @@ uint32_t PlatModuleFileName(char* buffer, uint32_t size) {
         return 0;
     }
     return length;
+}
+
+int PlatCreateFolder(const char* path) {
+    return CreateDirectoryA(path, nullptr) != 0;
+}
+
+int PlatRemoveFolder(const char* path) {
+    return RemoveDirectoryA(path) != 0;
 }
 
 int PlatIsFile(const char* path) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/launch.h"
+#include "platform/win32/file_open.h"
 
 static HANDLE ToHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -17,8 +18,15 @@ uint32_t PlatWinExec(const char* command_line, uint32_t show) {
     return WinExec(command_line, show);
 }
 
-uint32_t PlatExpandEnvironmentStrings(const char* source, char* buffer, uint32_t size) {
-    return ExpandEnvironmentStringsA(source, buffer, size);
+int PlatSetCurrentDirectory(const char* path) {
+    return SetCurrentDirectoryA(path) != 0;
+}
+
+uint32_t PlatRunNumber() {
+    // With ASLR the stack's place changes from run to run; the message time adds milliseconds.
+    int here = 0;
+    return static_cast<uint32_t>(GetMessageTime()) ^
+           static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&here));
 }
 
 int PlatMoveFileEx(const char* from, const char* to, uint32_t flags) {
@@ -32,21 +40,18 @@ long PlatRegOpenKey(PlatKey root, const char* subkey, PlatKey* key) {
     return result;
 }
 
+static_assert(sizeof(DWORD) == sizeof(uint32_t), "a DWORD is the same 32 bits");
+
 long PlatRegQueryValue(PlatKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
-    // DWORD is a 32-bit unsigned long on Windows, a different type from uint32_t.
-    DWORD value_type = 0;
-    DWORD value_size = size ? *size : 0;
-    LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, type ? &value_type : nullptr,
-                                   static_cast<BYTE*>(data), size ? &value_size : nullptr);
-    if (type) *type = value_type;
-    if (size) *size = value_size;
-    return result;
+    // DWORD is a 32-bit unsigned long on Windows, a different type of the same size and
+    // representation as uint32_t.
+    return RegQueryValueExA(ToHkey(key), name, nullptr, reinterpret_cast<DWORD*>(type),
+                            static_cast<BYTE*>(data), reinterpret_cast<DWORD*>(size));
 }
 
 FileHandle PlatOpenReadWriteAlways(const char* path) {
-    return reinterpret_cast<FileHandle>(
-        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return Win32CreateFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
 }
 
 intptr_t PlatCreateFileMapping(FileHandle file, uint32_t maximum_size) {

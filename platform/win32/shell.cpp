@@ -22,12 +22,13 @@ uint32_t PlatSystemDirectory(char* buffer, uint32_t size) {
     return GetSystemDirectoryA(buffer, size);
 }
 
-uint32_t PlatTempPath(char* buffer, uint32_t size) {
-    return GetTempPathA(size, buffer);
-}
-
 uint32_t PlatGetACP() {
     return GetACP();
+}
+
+uint32_t PlatAnsiToWide(const char* text, uint16_t* out, uint32_t units) {
+    return MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(out),
+                               static_cast<int>(units));
 }
 
 uint32_t PlatVersionPlatformId() {
@@ -61,7 +62,8 @@ PlatFind PlatFindFirstFile(const char* path, char alternate[kAlternateNameSize])
     HANDLE search = FindFirstFileA(path, &found);
     alternate[0] = '\0';
     if (search == INVALID_HANDLE_VALUE) return kInvalidFind;
-    lstrcpynA(alternate, found.cAlternateFileName, kAlternateNameSize);
+    // The system ends the 14 bytes with a NUL; all of them are copied.
+    memcpy(alternate, found.cAlternateFileName, kAlternateNameSize);
     return reinterpret_cast<PlatFind>(search);
 }
 

@@ -22,4 +22,12 @@ foreach(_set IN LISTS SS_E2E_SETS)
   # It shares the template prefix of the set's installer tests; the saver's runs take 1-2 minutes.
   set_tests_properties(e2e_saver.${_name} PROPERTIES TIMEOUT 600 LABELS "e2e;e2e-${_name}"
                                                      SKIP_RETURN_CODE 77)
+  # "/U" of a saver whose file name the ANSI code page cannot hold.
+  add_test(NAME e2e_saver_uninstall.${_name}
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/saver_uninstall_wine.sh --windows=${_version}
+                   ${_dir} $<TARGET_FILE:ss_make_scr> ${PROJECT_SOURCE_DIR}/examples/aurora/aurora.bmp
+                   ${CMAKE_CURRENT_BINARY_DIR}/installer/${_name})
+  set_tests_properties(e2e_saver_uninstall.${_name} PROPERTIES TIMEOUT 300
+                                                               LABELS "e2e;e2e-${_name}"
+                                                               SKIP_RETURN_CODE 77)
 endforeach()

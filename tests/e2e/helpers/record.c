@@ -1,8 +1,9 @@
 /* A stand-in for the program a document type is associated with. It appends one line to
  * record.log beside itself: its command line, a tab, and the first line of the document named
  * by its last argument (or "<unreadable>"), so a test can see what was started and that the
- * document was there. With the environment variable SS_RECORD_HOLD set to a number of seconds it
- * then keeps the document open, without sharing, for that long. */
+ * document was there. It opens the document as a viewer does, for reading and sharing it for
+ * reading only. With the environment variable SS_RECORD_HOLD set to a number of seconds it then
+ * keeps the document open for that long, so that it cannot be deleted. */
 #include <windows.h>
 
 static char line[4096];
@@ -47,7 +48,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
         lstrcpynA(document, start, n + 1);
     }
 
-    file = CreateFileA(document, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    file = CreateFileA(document, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     lstrcpyA(content, "<unreadable>");
     if (file != INVALID_HANDLE_VALUE && ReadFile(file, content, sizeof content - 1, &read, NULL)) {
         DWORD i;

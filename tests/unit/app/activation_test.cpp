@@ -106,21 +106,27 @@ TEST_F(Activation, WindowsDirPathAndItsBounds) {
     }
 }
 
-TEST_F(Activation, WidenForProfile) {
+// The wide path names the file CreateFileA made from the same bytes: each byte as the system's
+// ANSI code page reads it (MultiByteToWideChar's tables; a byte a table leaves undefined keeps
+// its own value), whatever code page the author's texts were written in.
+TEST_F(Activation, WidenForProfileReadsTheSystemCodePage) {
     struct Row {
-        const char* tag;
+        uint32_t system_code_page;
         std::string path;
-        uint32_t code_page;
         std::vector<uint16_t> expected;
     };
     const Row rows[] = {
-        {"0xA6 stays U+00A6 with code page 0", "a\xA6", 0, {'a', 0xA6}},
-        {"0xA6 becomes U+258C with any code page", "a\xA6", 1, {'a', 0x258C}},
-        {"other bytes keep their value", "\xE9\xFF\x80", 1251, {0xE9, 0xFF, 0x80}},
+        {1252, "\x01\x7F\x80\xFF", {0x01, 0x7F, 0x20AC, 0xFF}},
+        {1252, "\xA6\xE9\x81", {0xA6, 0xE9, 0x81}},
+        {1251, "\x01\x7F\x80\xFF", {0x01, 0x7F, 0x0402, 0x044F}},
+        {1251, "\xA6\xE9\x98", {0xA6, 0x0439, 0x98}},
+        {1253, "\xE1\xA6", {0x03B1, 0xA6}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.tag);
-        const uint16_t* wide = WidenForProfile(row.path.c_str(), row.code_page);
+        SCOPED_TRACE(row.system_code_page);
+        HostSetACP(row.system_code_page);
+        const uint16_t* wide = WidenForProfile(row.path.c_str());
+        ASSERT_NE(wide, nullptr);
         std::vector<uint16_t> got(wide, wide + row.expected.size() + 1);
         std::vector<uint16_t> want = row.expected;
         want.push_back(0);
@@ -129,32 +135,42 @@ TEST_F(Activation, WidenForProfile) {
     // 255 bytes fill the 256 units with the terminating zero; one more does not fit and is
     // refused rather than cut.
     std::string path(255, 'p');
-    const uint16_t* wide = WidenForProfile(path.c_str(), 0);
+    const uint16_t* wide = WidenForProfile(path.c_str());
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ(wide[254], 'p');
     EXPECT_EQ(wide[255], 0);
-    EXPECT_EQ(WidenForProfile((path + "p").c_str(), 0), nullptr);
+    EXPECT_EQ(WidenForProfile((path + "p").c_str()), nullptr);
 }
 
+// The INFO code page field no longer plays a part: only the system's code page names the file.
 TEST_F(Activation, ProfileWriteOnEachPlatformFamily) {
     struct Row {
         const char* tag;
         uint32_t platform;
-        uint32_t code_page;
+        uint32_t system_code_page;
+        uint32_t info_code_page;
+        const char* name;
         std::string expected_call;
         std::string expected_value;  // as system.ini holds it (the wide call's text in UTF-8)
     };
     const Row rows[] = {
-        {"NT, code page 0", 2, 0,
+        {"NT, Western", 2, 1252, 0, "x\xA6y.scr",
          "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u00A6y.scr, system.ini)",
          "C:\\WINDOWS\\x\xC2\xA6y.scr"},
-        {"NT, code page 1251", 2, 1251,
-         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u258Cy.scr, system.ini)",
-         "C:\\WINDOWS\\x\xE2\x96\x8Cy.scr"},
-        {"9x family", 1, 1251,
+        {"NT, Western, INFO code page 1251", 2, 1252, 1251, "x\xA6y.scr",
+         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u00A6y.scr, system.ini)",
+         "C:\\WINDOWS\\x\xC2\xA6y.scr"},
+        {"NT, Cyrillic", 2, 1251, 1251, "x\xE9y.scr",
+         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\u0439y.scr, system.ini)",
+         "C:\\WINDOWS\\x\xD0\xB9y.scr"},
+        {"NT, Cyrillic, INFO code page 0", 2, 1251, 0, "\x80\xFF.scr",
+         "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\\\u0402\\u044F.scr, "
+         "system.ini)",
+         "C:\\WINDOWS\\\xD0\x82\xD1\x8F.scr"},
+        {"9x family", 1, 1251, 1251, "x\xA6y.scr",
          "WritePrivateProfileStringA(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\xA6y.scr, system.ini)",
          "C:\\WINDOWS\\x\xA6y.scr"},
-        {"GetVersionExA fails: not NT", 0, 0,
+        {"GetVersionExA fails: not NT", 0, 1252, 0, "x\xA6y.scr",
          "WritePrivateProfileStringA(boot, SCRNSAVE.EXE, C:\\WINDOWS\\x\\xA6y.scr, system.ini)",
          "C:\\WINDOWS\\x\xA6y.scr"},
     };
@@ -162,11 +178,12 @@ TEST_F(Activation, ProfileWriteOnEachPlatformFamily) {
         SCOPED_TRACE(row.tag);
         SetUp();
         HostSetPlatformId(row.platform);
+        HostSetACP(row.system_code_page);
         HostUseShortNames(false);
-        UseName("x\xA6y.scr");
+        UseName(row.name);
         Install(Settings.ScreenSaverFileName);
         InfoBytes info;
-        info.Word(kInfoCodePage, row.code_page);
+        info.Word(kInfoCodePage, row.info_code_page);
         memcpy(InfoBlock, info.bytes.data(), kInfoSize);
         ActivateScreenSaver();
         std::vector<std::string> calls =

@@ -7,12 +7,15 @@
 
 #include "app/activation.h"
 #include "app/build.h"
+#include "app/followup.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "archive/reader.h"
 #include "archive/sticky_error.h"
 #include "archive/writer.h"
+#include "platform/files.h"
 #include "platform/host/host.h"
+#include "platform/host/host_launch.h"
 #include "platform/host/host_shell.h"
 #include "platform/ui.h"
 #include "tests/unit/app/install_fixture.h"
@@ -235,7 +238,7 @@ TEST_F(Build, AFailedBuildDeletesTheFileAndShowsTheFailureOnce) {
         EXPECT_EQ(HostEventsStartingWith("EndDialog(55").size(), 1u) << "progress dialog closed";
         // Nothing of the installation is recorded.
         EXPECT_TRUE(Calls({"WritePrivateProfileStringW", "WritePrivateProfileStringA",
-                           "SystemParametersInfoA", "RegCreateKeyExA", "GetTempPathA"})
+                           "SystemParametersInfoA", "RegCreateKeyExA", "CreateDirectoryA"})
                         .empty());
         EXPECT_FALSE(HostRegistryKeyExists(kKey));
     }
@@ -381,71 +384,109 @@ TEST_F(Build, DisplayPropertiesIsClosedBeforeTheFileIsWritten) {
     }
 }
 
+// The document goes into a new folder of the Windows folder, which only administrators can
+// change, and stays held there; a name that is refused, or a folder or document that cannot be
+// made, cancels the follow-up and leaves nothing behind.
 TEST_F(Build, TheDocumentOfFollowUpActionThree) {
     struct Row {
         const char* tag;
         std::string document_path;
-        std::string temp_path;  // what GetTempPathA reports; "" fails
+        std::string windows_dir;  // what GetWindowsDirectoryA reports; "" fails
         bool with_lesmi;
-        std::string extracted;  // DocumentTempPath afterwards; "" when not prepared
-        int follow_up;          // FollowUpAction of the settings afterwards
+        std::string placed;  // DocumentTempPath afterwards; "" when the follow-up is cancelled
+        void (*plant)(const std::string& real_folder) = nullptr;  // before the run
     };
-    const std::string temp = "C:\\WINDOWS\\TEMP\\";
+    const std::string win = "C:\\WINDOWS";
+    const std::string folder = std::string(kDocumentFolder) + "\\";
     const Row rows[] = {
-        {"a full path", "C:\\docs\\readme.htm", temp, true, temp + "readme.htm", 3},
-        {"a bare name", "readme.htm", temp, true, temp + "readme.htm", 3},
-        {"a temp path without its backslash", "readme.htm", "C:\\TMP", true, "C:\\TMP\\readme.htm",
-         3},
-        {"LESMI missing", "readme.htm", temp, false, temp + "readme.htm", 0},
-        {"GetTempPathA fails", "readme.htm", "", true, "", 0},
-        {"the temp directory does not fit beside the name", std::string(200, 'n'),
-         "C:\\" + std::string(60, 't') + "\\", true, "", 0},
-        {"a 200-character name fits", std::string(200, 'n'), temp, true,
-         temp + std::string(200, 'n'), 3},
-        {"a 254-character name leaves no room", std::string(254, 'n'), temp, true, "", 0},
-        {"a path filling its field without a NUL", std::string(300, 'n'), temp, true, "", 0},
-        {"empty name", "C:\\docs\\", temp, true, "", 0},
-        {"empty path", "", temp, true, "", 0},
-        {"dot", "C:\\docs\\.", temp, true, "", 0},
-        {"dot dot", "..", temp, true, "", 0},
-        {"dots and spaces", "C:\\x\\. .", temp, true, "", 0},
-        {"slash", "C:\\docs\\../../evil.htm", temp, true, "", 0},
-        {"colon", "C:\\docs\\readme.htm:stream", temp, true, "", 0},
-        {"drive letter", "C:readme.htm", temp, true, "", 0},
-        {"control character", "read\x01me.htm", temp, true, "", 0},
-        {"device CON", "C:\\docs\\con", temp, true, "", 0},
-        {"device NUL with an extension", "NUL.txt", temp, true, "", 0},
-        {"device COM1", "com1.htm", temp, true, "", 0},
-        {"device LPT9, trailing space", "LPT9 .htm", temp, true, "", 0},
-        {"device with superscript digit", "COM\xB9", temp, true, "", 0},
-        {"not a device: CONSOLE.htm", "CONSOLE.htm", temp, true, temp + "CONSOLE.htm", 3},
-        {"not a device: COM10", "COM10", temp, true, temp + "COM10", 3},
+        {"a full path", "C:\\docs\\readme.htm", win, true, folder + "readme.htm"},
+        {"a bare name", "readme.htm", win, true, folder + "readme.htm"},
+        {"a root as the Windows folder", "readme.htm", "C:\\", true, "C:\\ssfoonaaab\\readme.htm"},
+        {"LESMI missing", "readme.htm", win, false, ""},
+        {"GetWindowsDirectoryA fails", "readme.htm", "", true, ""},
+        {"a folder planted at the name", "readme.htm", win, true, "",
+         [](const std::string& real) {
+             std::filesystem::create_directories(real + "/readme.htm");
+         }},
+        {"a link planted at the folder's name", "readme.htm", win, true, "",
+         [](const std::string& real) {
+             std::filesystem::create_directories(real + "-target");
+             std::filesystem::create_directory_symlink(real + "-target", real);
+         }},
+        {"the Windows folder does not fit beside the name", std::string(200, 'n'),
+         "C:\\" + std::string(60, 't'), true, ""},
+        {"a 200-character name fits", std::string(200, 'n'), win, true,
+         folder + std::string(200, 'n')},
+        {"a 254-character name leaves no room", std::string(254, 'n'), win, true, ""},
+        {"a path filling its field without a NUL", std::string(300, 'n'), win, true, ""},
+        {"empty name", "C:\\docs\\", win, true, ""},
+        {"empty path", "", win, true, ""},
+        {"dot", "C:\\docs\\.", win, true, ""},
+        {"dot dot", "..", win, true, ""},
+        {"dots and spaces", "C:\\x\\. .", win, true, ""},
+        {"slash", "C:\\docs\\../../evil.htm", win, true, ""},
+        {"colon", "C:\\docs\\readme.htm:stream", win, true, ""},
+        {"drive letter", "C:readme.htm", win, true, ""},
+        {"control character", "read\x01me.htm", win, true, ""},
+        {"device CON", "C:\\docs\\con", win, true, ""},
+        {"device NUL with an extension", "NUL.txt", win, true, ""},
+        {"device COM1", "com1.htm", win, true, ""},
+        {"device LPT9, trailing space", "LPT9 .htm", win, true, ""},
+        {"device with superscript digit", "COM\xB9", win, true, ""},
+        {"not a device: CONSOLE.htm", "CONSOLE.htm", win, true, folder + "CONSOLE.htm"},
+        {"not a device: COM10", "COM10", win, true, folder + "COM10"},
     };
     const Bytes document = BytesOf("<html>read me</html>");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tag);
         SetUp();
-        HostSetTempPath(row.temp_path);
+        HostLaunchReset();
+        if (!row.windows_dir.empty()) HostSetWindowsDirectory(row.windows_dir);
+        HostFailWindowsDirectory(row.windows_dir.empty());
+        const std::string real_folder = HostRealPath(kDocumentFolder);
+        if (row.plant) {
+            std::filesystem::create_directories(WindowsFile(""));
+            row.plant(real_folder);
+        }
         InfoBytes info = AquariumInfo().Word(kInfoFollowUpAction, 3);
         info.String(kInfoDocumentPath, row.document_path.substr(0, kInfoDocumentPathSize));
         std::vector<PayloadEntry> payload = StandardPayload(info.bytes);
         if (row.with_lesmi) payload.push_back({"LESMI", document, Compress, ""});
         Run(payload);
-        EXPECT_EQ(InstallSucceeded, 1);
+        HostFailWindowsDirectory(false);
+        EXPECT_EQ(InstallSucceeded, row.windows_dir.empty() ? 0 : 1);
+        if (row.windows_dir.empty()) continue;  // the screen saver has no place either
         EXPECT_FALSE(StickyError.latched);
-        EXPECT_EQ(std::string(DocumentTempPath), row.extracted);
-        EXPECT_EQ(Settings.FollowUpAction, row.follow_up);
+        const bool placed = !row.placed.empty();
+        EXPECT_EQ(Settings.FollowUpAction, placed ? 3 : 0);
         EXPECT_EQ(Boxes(), std::vector<std::string>{"Installed."});
-        if (row.follow_up == 3) {
-            EXPECT_EQ(ReadWholeFile(HostRealPath(DocumentTempPath)), document);
-        }
         EXPECT_LT(strlen(DocumentTempPath), kDocumentPathSize);
-        // A refused name never asks for the temporary directory; the document comes before the
-        // uninstall entry.
-        bool refused = row.extracted.empty() && row.temp_path == temp;
-        std::vector<std::string> order = Calls({"GetTempPathA", "RegCreateKeyExA"});
+        if (placed) {
+            EXPECT_EQ(std::string(DocumentTempPath), row.placed);
+            EXPECT_EQ(ReadWholeFile(HostRealPath(DocumentTempPath)), document);
+            // Held with read-only sharing: another program can neither write it nor put
+            // another file in its place.
+            ASSERT_NE(DocumentHold, kInvalidFile);
+            EXPECT_EQ(PlatCreateWrite(DocumentTempPath), kInvalidFile);
+            EXPECT_EQ(HostRenameFile(dir_.File("x.htm"), DocumentTempPath), 0);
+        } else {
+            EXPECT_EQ(DocumentHold, kInvalidFile);
+            // Nothing of a cancelled document stays, and nothing went through a planted link.
+            if (!row.plant) {
+                EXPECT_FALSE(std::filesystem::exists(real_folder));
+            }
+            if (row.plant) {
+                EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::is_symlink(real_folder)
+                                                          ? real_folder + "-target"
+                                                          : real_folder + "/readme.htm"));
+            }
+        }
+        // A refused name (or one that cannot fit) never makes a folder; the document comes
+        // before the uninstall entry.
+        bool refused = !placed && row.with_lesmi && !row.plant;
+        std::vector<std::string> order = Calls({"CreateDirectoryA", "RegCreateKeyExA"});
         ASSERT_FALSE(order.empty());
-        EXPECT_EQ(order[0].rfind("GetTempPathA(", 0) == 0, !refused) << order[0];
+        EXPECT_EQ(order[0].rfind("CreateDirectoryA(", 0) == 0, !refused) << order[0];
     }
 }
 
@@ -457,7 +498,7 @@ TEST_F(Build, OnlyTheWholeFollowUpWordThreePreparesTheDocument) {
     Run(payload);
     EXPECT_EQ(InstallSucceeded, 1);
     EXPECT_EQ(Settings.FollowUpAction, 3) << "the settings keep the low byte";
-    EXPECT_TRUE(HostEventsStartingWith("GetTempPathA(").empty());
+    EXPECT_TRUE(HostEventsStartingWith("CreateDirectoryA(").empty());
     EXPECT_STREQ(DocumentTempPath, "");
 }
 

@@ -20,7 +20,7 @@ constexpr char kTextAssociation[] =
     "[HKEY_CLASSES_ROOT\\.txt]\n\"\" = REG_SZ, 7 bytes: \"txtfile\"\n"
     "[HKEY_CLASSES_ROOT\\txtfile\\shell\\Open\\Command]\n"
     "\"\" = REG_SZ, 14 bytes: \"notepad.exe %1\"\n";
-constexpr char kDocument[] = "C:\\WINDOWS\\TEMP\\readme.txt";
+const std::string kDocument = std::string(kDocumentFolder) + "\\readme.txt";
 
 class FamilyTest : public InstallTest {
   protected:
@@ -38,7 +38,7 @@ class FamilyTest : public InstallTest {
         payload.push_back({"LESMI", BytesOf("read me\r\n"), 0, ""});
         UsePayload(payload);
         HostSetRegistryText(kTextAssociation);
-        HostHoldFile(HostRealPath(kDocument));
+        HostHoldFile(HostRealPath(kDocument.c_str()));
     }
     std::string WinInit() {
         std::string path = WindowsFile("WinInit.Ini");
@@ -61,11 +61,11 @@ TEST_F(FamilyTest, ActivationAndRemovalAtRestartOnEachFamily) {
         {"NT", 2, 1,
          "WritePrivateProfileStringW(boot, SCRNSAVE.EXE, C:\\WINDOWS\\AURORA~1.SCR, system.ini) = "
          "1",
-         1, "(none)"},
+         2, "(none)"},
         {"9x", 1, 0,
          "WritePrivateProfileStringA(boot, SCRNSAVE.EXE, C:\\WINDOWS\\AURORA~1.SCR, system.ini) = "
          "1",
-         0, std::string("[Rename]\r\nNUL=") + kDocument + "\r\n"},
+         0, "[Rename]\r\nNUL=" + kDocument + "\r\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.family);
@@ -73,29 +73,26 @@ TEST_F(FamilyTest, ActivationAndRemovalAtRestartOnEachFamily) {
         HostSetPlatformId(row.platform);
         HostSetMoveFileExResult(row.move_file_ex);
         InstallHeldDocument();
-        // The second run finds the line already there and leaves the file as it is.
-        for (int run = 1; run <= 2; ++run) {
-            SCOPED_TRACE(run);
-            HostClearEvents();
-            EXPECT_EQ(InstallerMain(1), 0);
-            std::vector<std::string> calls =
-                Calls({"WritePrivateProfileStringA", "WritePrivateProfileStringW",
-                       "SystemParametersInfoA"});
-            ASSERT_EQ(calls.size(), 2u);
-            EXPECT_EQ(calls[0], row.profile_call);
-            EXPECT_EQ(calls[1], "SystemParametersInfoA(17, 1, NULL, 1) = 1");
-            std::string value;
-            ASSERT_TRUE(HostProfileValue("system.ini", "boot", "SCRNSAVE.EXE", &value));
-            EXPECT_EQ(value, "C:\\WINDOWS\\AURORA~1.SCR");
-            // MoveFileExA is always tried first.
-            std::vector<std::string> moves = Calls({"MoveFileExA"});
-            ASSERT_EQ(moves.size(), 1u);
-            EXPECT_EQ(moves[0].substr(0, moves[0].find(')') + 1),
-                      std::string("MoveFileExA(") + kDocument + ", NUL, 4)");
-            EXPECT_EQ(HostScheduledMoves().size(), row.moves * run);
-            EXPECT_EQ(WinInit(), row.win_init);
-            EXPECT_TRUE(FileExists(HostRealPath(kDocument)));
-        }
+        EXPECT_EQ(InstallerMain(1), 0);
+        std::vector<std::string> calls = Calls(
+            {"WritePrivateProfileStringA", "WritePrivateProfileStringW", "SystemParametersInfoA"});
+        ASSERT_EQ(calls.size(), 2u);
+        EXPECT_EQ(calls[0], row.profile_call);
+        EXPECT_EQ(calls[1], "SystemParametersInfoA(17, 1, NULL, 1) = 1");
+        std::string value;
+        ASSERT_TRUE(HostProfileValue("system.ini", "boot", "SCRNSAVE.EXE", &value));
+        EXPECT_EQ(value, "C:\\WINDOWS\\AURORA~1.SCR");
+        // MoveFileExA is always tried first, with a null new name: the document, then its
+        // folder, which cannot go while the document is in it.
+        std::vector<std::string> moves = Calls({"MoveFileExA"});
+        ASSERT_EQ(moves.size(), 2u);
+        EXPECT_EQ(moves[0].substr(0, moves[0].rfind(" = ")),
+                  "MoveFileExA(" + kDocument + ", (null), 4)");
+        EXPECT_EQ(moves[1].substr(0, moves[1].rfind(" = ")),
+                  std::string("MoveFileExA(") + kDocumentFolder + ", (null), 4)");
+        EXPECT_EQ(HostScheduledMoves().size(), row.moves);
+        EXPECT_EQ(WinInit(), row.win_init);
+        EXPECT_TRUE(FileExists(HostRealPath(kDocument.c_str())));
     }
 }
 

@@ -208,11 +208,15 @@ class Removal : public ::testing::Test {
 constexpr char kDoc[] = "C:\\WINDOWS\\TEMP\\readme.htm";
 constexpr char kLine[] = "NUL=C:\\WINDOWS\\TEMP\\readme.htm\r\n";
 
+// The deletion at the restart is MoveFileExA with a null new name; "NUL" would be a rename onto
+// the device \??\NUL, and the file would stay.
 TEST_F(Removal, MoveFileExFirst) {
     HostSetMoveFileExResult(1);
     EXPECT_NE(ScheduleRemovalAtRestart(kDoc), 0);
     ASSERT_EQ(HostScheduledMoves().size(), 1u);
-    EXPECT_EQ(HostScheduledMoves()[0], std::string(kDoc) + " -> NUL");
+    EXPECT_EQ(HostScheduledMoves()[0], std::string(kDoc) + " -> ");
+    EXPECT_EQ(HostEventsStartingWith("MoveFileExA("),
+              std::vector<std::string>{"MoveFileExA(" + std::string(kDoc) + ", (null), 4) = 1"});
     EXPECT_FALSE(FileExists(IniPath()));
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/build.h"
+#include "app/followup.h"
 #include "app/report.h"
 #include "app/settings.h"
 #include "archive/extract.h"
@@ -12,6 +13,7 @@
 #include "archive/sticky_error.h"
 #include "archive/writer.h"
 #include "compress/block_stream.h"
+#include "platform/files.h"
 #include "platform/host/host.h"
 #include "platform/host/host_shell.h"
 
@@ -84,6 +86,9 @@ bool ReadArchive(const std::string& path, std::vector<std::pair<std::string, Byt
     return ok;
 }
 
+// 0x5EED0001, the simulation's run number, as eight letters 'a' + each hex digit.
+const char kDocumentFolder[] = "C:\\WINDOWS\\ssfoonaaab";
+
 void InstallTest::SetUp() {
     HostReset();
     HostShellReset();
@@ -93,6 +98,7 @@ void InstallTest::SetUp() {
     std::filesystem::remove(HostRegistryFile());
     ResetReports();
     ResetSettings();
+    PlatClose(DocumentHold);  // a document an earlier run still holds
     ResetBuild();
     SetStickyErrorMode(0);
     CloseArchive(ReaderHandle());
@@ -101,6 +107,8 @@ void InstallTest::SetUp() {
 }
 
 void InstallTest::TearDown() {
+    PlatClose(DocumentHold);
+    DocumentHold = kInvalidFile;
     CloseArchive(ReaderHandle());
     SetStickyErrorMode(0);
 }

@@ -43,6 +43,9 @@ std::vector<PayloadEntry> Without(std::vector<PayloadEntry> entries, const std::
 // directory order; false when it does not open or an entry does not read back.
 bool ReadArchive(const std::string& path, std::vector<std::pair<std::string, Bytes>>* entries);
 
+// The folder the document of follow-up action 3 gets with the simulation's default run number.
+extern const char kDocumentFolder[];
+
 class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override;

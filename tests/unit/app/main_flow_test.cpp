@@ -2,6 +2,8 @@
 // inside the progress dialog, the follow-up actions, the focus and the removal of the document.
 #include <stdio.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "app/build.h"
@@ -11,6 +13,7 @@
 #include "app/report.h"
 #include "app/settings.h"
 #include "platform/entry.h"
+#include "platform/files.h"
 #include "platform/host/host.h"
 #include "platform/host/host_launch.h"
 #include "platform/host/host_shell.h"
@@ -203,8 +206,10 @@ class DocumentTest : public MainFlowTest {
         payload.push_back({"LESMI", BytesOf("<html>read me</html>"), 0, ""});
         UsePayload(payload);
     }
-    std::string TempDoc(const std::string& name) {
-        return HostRealPath(("C:\\WINDOWS\\TEMP\\" + name).c_str());
+    // The real path of a document the installer placed, or of its folder for "".
+    std::string PlacedDoc(const std::string& name) {
+        return HostRealPath(
+            (std::string(kDocumentFolder) + (name.empty() ? "" : "\\" + name)).c_str());
     }
 };
 
@@ -213,24 +218,91 @@ TEST_F(DocumentTest, OpenedThenRemovedAfterFiveSeconds) {
     InstallDocument("C:\\docs\\readme.htm");
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(HostStartedCommands().size(), 1u);
-    EXPECT_EQ(HostStartedCommands()[0], "\"C:\\Prog\\view.exe\" \"C:\\WINDOWS\\TEMP\\readme.htm\"");
+    EXPECT_EQ(HostStartedCommands()[0],
+              "\"C:\\Prog\\view.exe\" \"C:\\WINDOWS\\ssfoonaaab\\readme.htm\"");
+    // Started from the system folder, not from the installer's (the download folder).
+    EXPECT_EQ(HostStartedFolders(), std::vector<std::string>{"C:\\WINDOWS\\system32"});
     EXPECT_EQ(RemovalPending, 1);
     EXPECT_EQ(Calls({"Sleep"}).back(), "Sleep(5000)");
-    EXPECT_FALSE(FileExists(TempDoc("readme.htm")));
+    // The hold ends before the deletion (which a held file would refuse); the folder goes after
+    // the document.
+    EXPECT_EQ(Calls({"DeleteFileA", "RemoveDirectoryA"}),
+              (std::vector<std::string>{"DeleteFileA(C:\\WINDOWS\\ssfoonaaab\\readme.htm) = 1",
+                                        "RemoveDirectoryA(C:\\WINDOWS\\ssfoonaaab) = 1"}));
+    EXPECT_FALSE(FileExists(PlacedDoc("readme.htm")));
+    EXPECT_FALSE(std::filesystem::exists(PlacedDoc("")));
+    EXPECT_TRUE(HostScheduledMoves().empty());
     EXPECT_TRUE(Calls({"SetForegroundWindow"}).empty());
+}
+
+// While the completion box shows, another program of the user tries to put its own content in
+// the document's place; the author's document is what the program gets.
+TEST_F(DocumentTest, HeldAgainstOtherProgramsUntilOpened) {
+    HostSetRegistryText(Association(".htm", "htmlfile", "\"C:\\Prog\\view.exe\" \"%1\""));
+    InfoBytes info;
+    info.Word(kInfoFollowUpAction, 3).String(kInfoDocumentPath, "readme.htm").Name("Aurora");
+    info.Text(1, "Installed.");
+    std::vector<PayloadEntry> payload = StandardPayload(info.bytes);
+    payload.push_back({"LESMI", BytesOf("<html>read me</html>"), 0, ""});
+    UsePayload(payload);
+    static std::string attempts;
+    attempts.clear();
+    HostOnAnswer([] {
+        const std::string doc = std::string(kDocumentFolder) + "\\readme.htm";
+        WriteWholeFile(HostRealPath("C:\\evil.htm"), BytesOf("ATTACKER CONTENT"));
+        attempts += PlatCreateWrite(doc.c_str()) == kInvalidFile ? "w" : "W";
+        attempts += HostRenameFile("C:\\evil.htm", doc) ? "R" : "r";
+        attempts += HostRenameFile(doc, "C:\\moved.htm") ? "M" : "m";
+        attempts += PlatDeleteFile(doc.c_str()) ? "D" : "d";
+    });
+    EXPECT_EQ(Run(), 0);
+    HostOnAnswer(nullptr);
+    EXPECT_EQ(attempts, "wrmd") << "upper case: the other program got through";
+    ASSERT_EQ(HostStartedCommands().size(), 1u);
+    EXPECT_EQ(HostStartedCommands()[0],
+              "\"C:\\Prog\\view.exe\" \"C:\\WINDOWS\\ssfoonaaab\\readme.htm\"");
+}
+
+// HKEY_CLASSES_ROOT shows the user's own classes over the machine's, to elevated programs too;
+// the installer reads the machine's, so a command any program of the user can register never
+// runs.
+TEST_F(DocumentTest, ThePerUserCommandNeverRuns) {
+    const std::string user =
+        "[HKEY_CURRENT_USER\\Software\\Classes\\htmlfile\\shell\\Open\\Command]\n" +
+        RegLine("", "REG_SZ", "C:\\Users\\j\\evil.exe %1") +
+        "[HKEY_CURRENT_USER\\Software\\Classes\\.txt]\n" + RegLine("", "REG_SZ", "htmlfile");
+    struct Row {
+        const char* document;
+        const char* started;  // "" for none
+    } rows[] = {
+        {"readme.htm", "\"C:\\Prog\\view.exe\" \"C:\\WINDOWS\\ssfoonaaab\\readme.htm\""},
+        {"readme.txt", ""},  // the machine has no class for .txt
+    };
+    for (const Row& r : rows) {
+        SetUp();
+        HostSetRegistryText(Association(".htm", "htmlfile", "\"C:\\Prog\\view.exe\" \"%1\"") +
+                            user);
+        InstallDocument(r.document);
+        EXPECT_EQ(Run(), 0) << r.document;
+        std::string started = HostStartedCommands().empty() ? "" : HostStartedCommands()[0];
+        EXPECT_EQ(started, r.started) << r.document;
+    }
 }
 
 TEST_F(DocumentTest, HeldOpenIsRemovedAtRestart) {
     HostSetRegistryText(Association(".txt", "txtfile", "notepad.exe %1"));
-    HostHoldFile(TempDoc("readme.txt"));
+    HostHoldFile(PlacedDoc("readme.txt"));
     InstallDocument("readme.txt");
     EXPECT_EQ(Run(), 0);
     // The associated program of a bare name comes from the system folder, never another.
     EXPECT_EQ(HostStartedCommands(),
               std::vector<std::string>{
-                  "C:\\WINDOWS\\system32\\notepad.exe C:\\WINDOWS\\TEMP\\readme.txt"});
-    ASSERT_EQ(HostScheduledMoves().size(), 1u);
-    EXPECT_EQ(HostScheduledMoves()[0], "C:\\WINDOWS\\TEMP\\readme.txt -> NUL");
+                  "C:\\WINDOWS\\system32\\notepad.exe C:\\WINDOWS\\ssfoonaaab\\readme.txt"});
+    // Deleted at the restart (a null new name; "NUL" would be a rename onto the device), the
+    // folder after the document.
+    EXPECT_EQ(HostScheduledMoves(),
+              (std::vector<std::string>{"C:\\WINDOWS\\ssfoonaaab\\readme.txt -> ",
+                                        "C:\\WINDOWS\\ssfoonaaab -> "}));
 }
 
 TEST_F(DocumentTest, WithoutAssociationDeletedAtOnce) {
@@ -251,7 +323,8 @@ TEST_F(DocumentTest, WithoutAssociationDeletedAtOnce) {
         InstallDocument(r.path);
         EXPECT_EQ(Run(), 0) << r.what;
         EXPECT_EQ(RemovalPending, 0) << r.what;
-        EXPECT_FALSE(FileExists(TempDoc("readme.htm"))) << r.what;
+        EXPECT_FALSE(std::filesystem::exists(PlacedDoc(""))) << r.what;
+        EXPECT_EQ(DocumentHold, kInvalidFile) << r.what;
         auto sleeps = Calls({"Sleep"});
         EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), "Sleep(5000)"), 0) << r.what;
     }
@@ -261,10 +334,12 @@ TEST(OpenDocument, ExtensionRules) {
     ScratchDir dir;
     HostReset();
     HostSetSandbox(dir.path());
+    // A key named like the tail after a folder's dot: found only when that tail were taken for
+    // the extension.
     HostSetRegistryText(
         Association(".html", "htmlfile", "browser.exe %1") +
-        Association(".d", "dfile", "%SystemRoot%\\dview.exe \"%1\"", "REG_EXPAND_SZ"));
-    HostSetEnvironment("SystemRoot", "C:\\WINDOWS");
+        Association(".d", "dfile", "%SystemRoot%\\dview.exe \"%1\"", "REG_EXPAND_SZ") +
+        "[HKEY_CLASSES_ROOT\\.smith\\readme]\n" + RegLine("", "REG_SZ", "dfile"));
     struct Row {
         const char* path;
         int started;
@@ -273,13 +348,15 @@ TEST(OpenDocument, ExtensionRules) {
         {"http://example.org/readme.txt", 1,
          "C:\\WINDOWS\\system32\\browser.exe http://example.org/readme.txt"},
         {"C:\\TEMP\\readme.d", 1, "C:\\WINDOWS\\dview.exe \"C:\\TEMP\\readme.d\""},
-        {"C:\\TEMP\\dir.d\\readme", 0, ""},  // the tail ".d\readme" names no class
+        {"C:\\TEMP\\dir.d\\readme", 0, ""},
         {"C:\\TEMP\\my.dir\\readme", 0, ""},
+        {"C:\\Users\\j.smith\\readme", 0, ""},
+        {"C:\\Users\\j.smith\\readme.d", 1,
+         "C:\\WINDOWS\\dview.exe \"C:\\Users\\j.smith\\readme.d\""},
         {"C:\\TEMP\\readme", 0, ""},
     };
     for (const Row& r : rows) {
         HostLaunchReset();
-        HostSetEnvironment("SystemRoot", "C:\\WINDOWS");
         EXPECT_EQ(OpenDocument(r.path), r.started) << r.path;
         std::string started = HostStartedCommands().empty() ? "" : HostStartedCommands()[0];
         EXPECT_EQ(started, r.command) << r.path;

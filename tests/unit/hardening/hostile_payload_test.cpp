@@ -361,35 +361,47 @@ TEST_F(HostilePayloads, SspackReportsOneErrorAndWritesOnlyItsFolder) {
     }
 }
 
-// The temporary directory is shared: another user may have put a link or a file where the
-// document goes. The installer removes it and creates the document anew.
+// Another program of the user may have put a link or a file where the document goes: at the
+// old place in the temporary folder, which the installer no longer uses, or at the name of the
+// document's new folder. The folder must be made anew, so nothing planted is written through
+// or removed: a taken name cancels the follow-up.
 TEST_F(HostilePayloads, DocumentNeverWritesThroughAPlantedLinkOrFile) {
     struct Plant {
         const char* tag;
+        const char* where;  // a Windows path
         void (*plant)(const std::string& at, const std::string& victim);
         bool opened;  // the follow-up action still runs
     };
+    const char* temp_doc = "C:\\WINDOWS\\TEMP\\readme.htm";
     const Plant plants[] = {
-        {"link to a file",
+        {"link to a file in the temporary folder", temp_doc,
          [](const std::string& at, const std::string& victim) {
              ASSERT_EQ(symlink(victim.c_str(), at.c_str()), 0);
          },
          true},
-        {"link to nowhere",
-         [](const std::string& at, const std::string& victim) {
-             ASSERT_EQ(symlink((victim + ".missing").c_str(), at.c_str()), 0);
-         },
-         true},
-        {"hard link to a file",
+        {"hard link in the temporary folder", temp_doc,
          [](const std::string& at, const std::string& victim) {
              ASSERT_EQ(link(victim.c_str(), at.c_str()), 0);
          },
          true},
-        {"a file",
+        {"link to a folder at the folder's name", kDocumentFolder,
+         [](const std::string& at, const std::string& victim) {
+             ASSERT_EQ(symlink(fs::path(victim).parent_path().c_str(), at.c_str()), 0);
+         },
+         false},
+        {"link to nowhere at the folder's name", kDocumentFolder,
+         [](const std::string& at, const std::string& victim) {
+             ASSERT_EQ(symlink((victim + ".missing").c_str(), at.c_str()), 0);
+         },
+         false},
+        {"a folder with a link inside", kDocumentFolder,
+         [](const std::string& at, const std::string& victim) {
+             fs::create_directories(at);
+             ASSERT_EQ(symlink(victim.c_str(), (at + "/readme.htm").c_str()), 0);
+         },
+         false},
+        {"a file at the folder's name", kDocumentFolder,
          [](const std::string& at, const std::string&) { WriteWholeFile(at, BytesOf("planted")); },
-         true},
-        {"a folder",
-         [](const std::string& at, const std::string&) { fs::create_directories(at + "/x"); },
          false},
     };
     const Row usual = {"usual", kInstalled, nullptr};
@@ -399,28 +411,33 @@ TEST_F(HostilePayloads, DocumentNeverWritesThroughAPlantedLinkOrFile) {
         Make(usual);
         const std::string victim = dir_.File("victim.txt");
         WriteWholeFile(victim, BytesOf("must stay"));
-        const std::string temp = HostRealPath("C:\\WINDOWS\\TEMP\\");
-        fs::create_directories(temp);
-        const std::string at = temp + "readme.htm";
+        const std::string at = HostRealPath(p.where);
+        fs::create_directories(fs::path(at).parent_path());
         p.plant(at, victim);
+        struct stat planted;
+        ASSERT_EQ(lstat(at.c_str(), &planted), 0);
         ResetInstallerState();
         HostSetModuleFileName(dir_.File("setup.exe"));
-        // The first deletion removes what was planted; the second, of the opened document after
-        // the pause, fails, so the document stays to be looked at.
+        // The deletion of the opened document after the pause fails, so the document stays to
+        // be looked at.
         HostResetFaults();
-        HostFailCall(kHostDelete, 2);
+        HostFailCall(kHostDelete, 1);
         InstallerMain(1);
         HostResetFaults();
         EXPECT_EQ(InstallSucceeded, 1);
         EXPECT_EQ(ReadWholeFile(victim), BytesOf("must stay"));
+        // What was planted is left exactly as it was.
         struct stat st;
         ASSERT_EQ(lstat(at.c_str(), &st), 0);
+        EXPECT_EQ(st.st_ino, planted.st_ino);
+        EXPECT_EQ(st.st_mode, planted.st_mode);
+        const std::string document = HostRealPath(kDocumentFolder) + "/readme.htm";
         if (p.opened) {
+            ASSERT_EQ(lstat(document.c_str(), &st), 0);
             EXPECT_TRUE(S_ISREG(st.st_mode));
             EXPECT_EQ(st.st_nlink, 1u);
-            EXPECT_EQ(ReadWholeFile(at), BytesOf("<html>read me</html>"));
+            EXPECT_EQ(ReadWholeFile(document), BytesOf("<html>read me</html>"));
         } else {
-            EXPECT_TRUE(S_ISDIR(st.st_mode));
             EXPECT_EQ(Settings.FollowUpAction, 0);
         }
     }

@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -37,6 +38,11 @@ const char kAssociation[] =
     "[HKEY_CLASSES_ROOT\\htmlfile\\shell\\Open\\Command]\n"
     "\"\" = REG_SZ, 21 bytes: \"browser.exe \\x22%1\\x22 -new\"\n";
 
+// Where the document of the progress-dialog variant is placed.
+std::string PlacedDocument() {
+    return std::string(kDocumentFolder) + "\\readme.htm";
+}
+
 // One kind of fault: how to arm it for its `nth` call.
 struct FaultKind {
     const char* name;
@@ -62,10 +68,9 @@ const FaultKind kFaults[] = {
     FILE_FAULT(kHostWrite, 0u),         FILE_FAULT(kHostWrite, 7u),
     FILE_FAULT(kHostSeek, 0u),          FILE_FAULT(kHostDelete, 0u),
     FILE_FAULT(kHostFileSize, 0u),      FILE_FAULT(kHostModuleFileName, 0u),
-    SHELL_FAULT(kHostWindowsDirectory), SHELL_FAULT(kHostTempPath),
-    SHELL_FAULT(kHostProfileWrite),     SHELL_FAULT(kHostSystemParameters),
-    SHELL_FAULT(kHostFindFirstFile),    SHELL_FAULT(kHostRegCreateKey),
-    SHELL_FAULT(kHostRegSetValue),
+    SHELL_FAULT(kHostWindowsDirectory), SHELL_FAULT(kHostProfileWrite),
+    SHELL_FAULT(kHostSystemParameters), SHELL_FAULT(kHostFindFirstFile),
+    SHELL_FAULT(kHostRegCreateKey),     SHELL_FAULT(kHostRegSetValue),
 };
 
 class WholeInstallFaults : public InstallTest {
@@ -141,6 +146,17 @@ class WholeInstallFaults : public InstallTest {
                                  << file;
         }
         EXPECT_EQ(ReadWholeFile(dir_.File("setup.exe")), installer_);
+        // The document's folder outlives the run only while its program still holds the document
+        // or with its removal arranged for the restart, and the installer never keeps its own
+        // hold.
+        EXPECT_EQ(DocumentHold, kInvalidFile);
+        if (fs::exists(HostRealPath(kDocumentFolder))) {
+            const std::vector<std::string>& moves = HostScheduledMoves();
+            EXPECT_TRUE(HostFileHeld(HostRealPath(PlacedDocument().c_str())) ||
+                        std::find(moves.begin(), moves.end(),
+                                  std::string(kDocumentFolder) + " -> ") != moves.end())
+                << "a document folder left behind";
+        }
         // The screen saver file: "<name>.scr", or the placeholder name "1" when INFO could not
         // be read before the build.
         std::vector<std::string> savers;
@@ -252,19 +268,19 @@ void WholeInstallFaults::Sweep(std::set<std::pair<std::string, int>>* points) {
     const Variant variants[] = {
         {"document held, MoveFileExA missing",
          [](WholeInstallFaults* t) {
-             HostHoldFile(HostRealPath("C:\\WINDOWS\\TEMP\\readme.htm"));
+             HostHoldFile(HostRealPath(PlacedDocument().c_str()));
              HostSetMoveFileExResult(0);
              (void)t;
          }},
         {"document held, mapping fails",
          [](WholeInstallFaults*) {
-             HostHoldFile(HostRealPath("C:\\WINDOWS\\TEMP\\readme.htm"));
+             HostHoldFile(HostRealPath(PlacedDocument().c_str()));
              HostSetMoveFileExResult(0);
              HostFailMapping(1);
          }},
         {"document held, view fails",
          [](WholeInstallFaults*) {
-             HostHoldFile(HostRealPath("C:\\WINDOWS\\TEMP\\readme.htm"));
+             HostHoldFile(HostRealPath(PlacedDocument().c_str()));
              HostSetMoveFileExResult(0);
              HostFailMapping(2);
          }},
@@ -276,7 +292,7 @@ void WholeInstallFaults::Sweep(std::set<std::pair<std::string, int>>* points) {
         v.arm(this);
         InstallerMain(1);
         Check(v.name);
-        HostReleaseFile(HostRealPath("C:\\WINDOWS\\TEMP\\readme.htm"));
+        HostReleaseFile(HostRealPath(PlacedDocument().c_str()));
         points->insert({tag_ + v.name, 0});
     }
 }
