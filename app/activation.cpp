@@ -5,6 +5,7 @@
 
 #include "app/settings.h"
 #include "app/text.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 
 const char kUninstallKeyPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\";
@@ -134,6 +135,110 @@ int SetUninstallValue(const char* key_path, const char* value_name, const char* 
     return set == kErrorSuccess;
 }
 
+namespace {
+
+constexpr uint32_t kVersionTextSize = 64;  // sspack writes at most 63 characters
+
+uint32_t Get16(const uint8_t* p) {
+    return p[0] | static_cast<uint32_t>(p[1]) << 8;
+}
+
+uint32_t Align4(uint32_t offset) {
+    return (offset + 3) & ~3u;
+}
+
+// The value of the string named `key` in the version resource node at `node`, `limit` bytes
+// long at most, searched depth first through `depth` levels of children: its offset from
+// `node`, with `units` its length in code units; 0 when absent or when a length leaves the
+// block.
+uint32_t FindVersionValue(const uint8_t* node, uint32_t limit, const char* key, uint32_t* units,
+                          int depth) {
+    if (limit < 6) return 0;
+    const uint32_t length = Get16(node);
+    if (length < 6 || length > limit) return 0;
+    uint32_t at = 6;
+    int same = 1;
+    for (const char* k = key;; at += 2) {
+        if (at + 2 > length) return 0;
+        const uint32_t c = Get16(node + at);
+        if (c != static_cast<uint8_t>(*k)) same = 0;
+        if (c == 0) break;
+        if (*k) ++k;
+    }
+    at = Align4(at + 2);
+    const uint32_t text = Get16(node + 4) == 1;
+    const uint32_t value_bytes = Get16(node + 2) << text;
+    if (at > length || value_bytes > length - at) return 0;
+    if (same && text) {
+        *units = value_bytes / 2;
+        return at;
+    }
+    if (depth == 0) return 0;
+    for (uint32_t child = Align4(at + value_bytes); child + 6 <= length;) {
+        const uint32_t found =
+            FindVersionValue(node + child, length - child, key, units, depth - 1);
+        if (found) return child + found;
+        const uint32_t child_length = Get16(node + child);
+        if (child_length < 6) return 0;
+        child = Align4(child + child_length);
+    }
+    return 0;
+}
+
+// The text of `key` in the installer's own version resource, in the system's code page and
+// without the padding spaces of a value sspack left short; "" when there is none.
+void VersionText(const char* key, char* out) {
+    uint32_t size = 0, units = 0;
+    const uint8_t* block = PlatVersionResource(&size);
+    // VS_VERSIONINFO, StringFileInfo, the string table, the string.
+    const uint32_t at = block ? FindVersionValue(block, size, key, &units, 3) : 0;
+    uint32_t used = 0;
+    if (at) {
+        uint16_t wide[kVersionTextSize];
+        if (units > kVersionTextSize) units = kVersionTextSize;
+        memcpy(wide, block + at, units * 2);
+        uint32_t length = 0;  // up to the zeros that pad a short value
+        while (length < units && wide[length])
+            ++length;
+        used = PlatWideToAnsi(wide, length, out, kVersionTextSize - 1);
+    }
+    out[used] = '\0';
+    while (used > 0 && out[used - 1] == ' ')
+        out[--used] = '\0';
+}
+
+// Publisher and version from the version resource, the installed file as icon, its size in
+// KB, and no Modify or Repair buttons: what Apps & Features shows beside the name. Written
+// under one opening of the key; a value that cannot be had is left out.
+void SetUninstallDetails(const char* key_path) {
+    PlatKey key = 0;
+    if (PlatRegCreateKey(kHkeyLocalMachine, key_path, kKeyAllAccess, &key) != kErrorSuccess) return;
+    static const char* const kTexts[][2] = {{"Publisher", "CompanyName"},
+                                            {"DisplayVersion", "ProductVersion"}};
+    char text[kVersionTextSize];
+    for (const auto& pair : kTexts) {
+        VersionText(pair[1], text);
+        if (text[0])
+            PlatRegSetValue(key, pair[0], kRegSz, text, static_cast<uint32_t>(strlen(text)));
+    }
+    // The command was formed from the same path, so it fits.
+    const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
+    PlatRegSetValue(key, "DisplayIcon", kRegSz, path, static_cast<uint32_t>(strlen(path)));
+    FileHandle file = PlatOpenRead(path);
+    if (file != kInvalidFile) {
+        const uint32_t bytes = PlatFileSize(file);
+        PlatClose(file);
+        const uint32_t kilobytes = bytes / 1024 + (bytes % 1024 != 0);
+        PlatRegSetValue(key, "EstimatedSize", kRegDword, &kilobytes, 4);
+    }
+    const uint32_t one = 1;
+    PlatRegSetValue(key, "NoModify", kRegDword, &one, 4);
+    PlatRegSetValue(key, "NoRepair", kRegDword, &one, 4);
+    PlatRegCloseKey(key);
+}
+
+}  // namespace
+
 int RegisterUninstall() {
     char key_path[kUninstallKeySize];
     char display_name[kDisplayNameSize];
@@ -147,5 +252,7 @@ int RegisterUninstall() {
     // another file, or the saver without its " /U".
     if (!FormUninstallCommand(command)) return 0;
     SetUninstallValue(key_path, "DisplayName", display_name);
-    return SetUninstallValue(key_path, "UninstallString", command);
+    const int registered = SetUninstallValue(key_path, "UninstallString", command);
+    SetUninstallDetails(key_path);
+    return registered;
 }

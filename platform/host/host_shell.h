@@ -18,6 +18,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 // Back to the defaults: C:\WINDOWS, C:\WINDOWS\TEMP\, code page 1252, the NT family, short
 // names on, no faults. HostReset does not reach this state; tests call both.
@@ -34,6 +35,9 @@ void HostSetTempPath(const std::string& path);
 void HostSetACP(uint32_t code_page);
 // The dwPlatformId GetVersionExA reports (1 the 9x family, 2 NT); 0 makes the call fail.
 void HostSetPlatformId(uint32_t platform_id);
+// The program's own version resource (a VS_VERSIONINFO block) that FindResourceA finds; an
+// empty block: the program has none (the default, as for a program built without one).
+void HostSetVersionResource(const std::vector<uint8_t>& block);
 // 8.3 alternate names for long names on (the default) or off (a file system without them).
 void HostUseShortNames(bool on);
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/shell.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 static_assert(sizeof(wchar_t) == sizeof(uint16_t), "a profile text is UTF-16");
@@ -28,6 +29,21 @@ uint32_t PlatTempPath(char* buffer, uint32_t size) {
 
 uint32_t PlatGetACP() {
     return GetACP();
+}
+
+const uint8_t* PlatVersionResource(uint32_t* size) {
+    HMODULE self = reinterpret_cast<HMODULE>(PlatGetInstance());
+    HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
+    if (!found) return nullptr;
+    *size = SizeofResource(self, found);
+    return static_cast<const uint8_t*>(LockResource(LoadResource(self, found)));
+}
+
+uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size) {
+    int written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(text),
+                                      static_cast<int>(count), out, static_cast<int>(out_size),
+                                      nullptr, nullptr);
+    return written > 0 ? static_cast<uint32_t>(written) : 0;
 }
 
 uint32_t PlatVersionPlatformId() {

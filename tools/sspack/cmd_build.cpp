@@ -530,7 +530,7 @@ bool PrepareStub(const Options& o, const BuildPlan& plan, const std::string& arc
         const std::string problem = SaverProblem(e.path, arch);
         if (!problem.empty())
             r->Diagnostic(o.manifest, e.line, o.strict,
-                          "[Files] Saver: '" + e.path + "' " + problem +
+                          "[Files] " + e.key + ": '" + e.path + "' " + problem +
                               (o.strict ? " (an error with --strict)" : ""));
         if (!problem.empty() && o.strict) return false;
     }
@@ -556,6 +556,7 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
     if (!loaded) return kExitUsage;
     std::string stub_path, arch;
     if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;
+    SelectArchitecture(arch, plan);
     std::string input = InputThatIs(o.out, plan->inputs);
     if (input.empty() && SameFile(CommandLinePath(stub_path), CommandLinePath(o.out)))
         input = stub_path;

@@ -50,6 +50,7 @@ const KnownKey kKnownKeys[] = {
     {"alternative", "failure", false},
     {"alternative", "progress", false},
     {"files", "saver", false},
+    {"files", "saver.x86", false},
     {"files", "stub", false},
     {"files", "movie", false},
     {"files", "zett", false},
@@ -131,7 +132,7 @@ std::string ClosestKey(const std::string& section, const std::string& key) {
         "Name",         "CodePage", "Encoding", "FollowUp", "ShowProgress", "KeepCurrentSaver",
         "DocumentPath", "Template", "Question", "Success",  "Failure",      "Progress",
         "Yes",          "No",       "Saver",    "Stub",     "Movie",        "Zett",
-        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional"};
+        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional",   "Saver.x86"};
     std::string best;
     size_t best_distance = key.size() / 3 + 1;
     for (const KnownKey& k : kKnownKeys) {
@@ -345,6 +346,7 @@ struct Loader {
     void Document();
     void Template();
     void Files();
+    void ArchitectureSavers();
     void Limits();
     bool CheckFile(const Item& item, PlannedEntry* entry);
     void EntryOptions(PlannedEntry* entry, bool has_file);
@@ -687,9 +689,10 @@ void Loader::Files() {
         EntryOptions(&entry, true);
         if (ok) plan->entries.push_back(entry);
     }
+    ArchitectureSavers();
     // Options for additional files that do not exist.
     for (const Item& item : items) {
-        if (!IsOptionKey(item.section, item.key)) continue;
+        if (!IsOptionKey(item.section, item.key) || FindKnown(item.section, item.key)) continue;
         const std::string base = item.key.substr(0, item.key.find('.'));
         const std::string option = item.key.substr(item.key.find('.') + 1);
         bool known = option == "compress" || option == "scramble";
@@ -703,6 +706,22 @@ void Loader::Files() {
                                     (known ? " (no such file in [Files])"
                                            : " (options are .Compress and .Scramble)"));
     }
+}
+
+// Saver.x86=: the program an x86 installer carries instead of Saver='s (an x64 program).
+void Loader::ArchitectureSavers() {
+    const Item* item = Find(items, "files", "Saver.x86");
+    if (!item) return;
+    if (!Find(items, "files", "Saver")) {
+        d->Error(item->line, item->shown +
+                                 " is given without [Files] Saver=, the program of the "
+                                 "x64 installer");
+        return;
+    }
+    PlannedEntry entry;
+    entry.name = "SAVER";
+    entry.key = "Saver.x86";
+    if (CheckFile(*item, &entry)) plan->saver_x86 = entry;
 }
 
 void Loader::Limits() {
@@ -742,6 +761,18 @@ std::string FollowUpWord(uint32_t action) {
             return "open-document";
         default:
             return "";
+    }
+}
+
+void SelectArchitecture(const std::string& arch, BuildPlan* plan) {
+    if (arch != "x86" || plan->saver_x86.path.empty()) return;
+    for (PlannedEntry& e : plan->entries) {
+        if (e.name != "SAVER") continue;
+        // The entry's options (Saver.Compress, Saver.Scramble) stay as they were.
+        e.path = plan->saver_x86.path;
+        e.line = plan->saver_x86.line;
+        e.size = plan->saver_x86.size;
+        e.key = plan->saver_x86.key;
     }
 }
 

@@ -33,6 +33,7 @@ struct BuildPlan {
     std::vector<uint8_t> info_block;    // the whole INFO entry, info::kBlockSize bytes
     std::vector<PlannedEntry> entries;  // payload order
     StubFace face;                      // the installer's file properties and icon
+    PlannedEntry saver_x86;             // Saver.x86=: SAVER of an x86 installer; no path: none
     std::vector<std::string>
         inputs;  // every file read (UTF-8), for the output-overwrites-input test
 };
@@ -44,6 +45,10 @@ constexpr uint32_t kPayloadRecords = 32;
 // after an error so that one run reports them all. With `strict`, warnings count as errors.
 // True when no error was found.
 bool LoadManifest(const std::string& path, bool strict, Diagnostics* diagnostics, BuildPlan* plan);
+
+// Takes the screen saver program given for `arch` (Saver.x86=) as SAVER, in place of Saver='s;
+// nothing changes for an architecture the manifest names no program for.
+void SelectArchitecture(const std::string& arch, BuildPlan* plan);
 
 // Name of the k-th additional file's entry (0: "ADDTL", then ADDTL01, ADDTL02, ...).
 std::string AdditionalEntryName(size_t k);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -21,7 +22,8 @@ TEST(SspackCli, HelpAndVersionGoToStandardOutput) {
     const Row rows[] = {
         {"--help", "sspack extract FILE [NAME...] -o DIR"},
         {"help", "sspack build MANIFEST -o OUT [OPTION...]"},
-        {"help info", "sspack info FILE [--manifest]"},
+        {"help info", "sspack info FILE [--manifest|--json]"},
+        {"init --help", "sspack init [FOLDER]"},
         {"build --help", "--verify"},
         {"compress --help", "sspack compress IN OUT"},
         {"list --help", "sspack list FILE [--json]"},
@@ -35,12 +37,27 @@ TEST(SspackCli, HelpAndVersionGoToStandardOutput) {
         EXPECT_NE(r.out.find(row.expected), std::string::npos) << r.out;
     }
     // Only a usage error sends the usage to standard error, with exit code 1.
-    for (const char* args : {"", "frobnicate", "help frobnicate"}) {
+    for (const char* args : {"", "help frobnicate"}) {
         SCOPED_TRACE(args);
         const RunResult r = RunSspack(args, dir);
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err, "");
+    }
+    // An unknown command is one line, with the closest command when one is close.
+    const Row unknown[] = {
+        {"biuld x.ini", "sspack: unknown command 'biuld' (did you mean build?)"},
+        {"extrakt", "(did you mean extract?)"},
+        {"list2", "(did you mean list?)"},
+        {"frobnicate", "sspack: unknown command 'frobnicate'; sspack --help lists the commands"},
+    };
+    for (const Row& row : unknown) {
+        SCOPED_TRACE(row.args);
+        const RunResult r = RunSspack(row.args, dir);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(row.expected), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
 }
 

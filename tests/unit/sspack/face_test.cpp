@@ -40,9 +40,10 @@ bool Holds(const Bytes& haystack, const Bytes& needle) {
 }
 
 RunResult Build(const ScratchDir& dir, const std::string& installer, const std::string& out,
-                const std::string& args) {
+                const std::string& args, const std::string& files = "") {
     ManifestParts p;
     p.installer = installer;
+    p.files += files;
     return RunSspack(
         "build " + Quoted(WriteManifest(dir, ManifestText(p))) + " -o " + Quoted(out) + " " + args,
         dir);
@@ -303,6 +304,8 @@ TEST(SspackFace, StubIsRecognisedByWhatItCarries) {
 TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
     NEED_WINDOWS_STUBS();
     const std::string aurora = std::string(kWin64Dir) + "/saver/aurora.scr";
+    std::string aurora32 = kStubs[1];
+    aurora32.replace(aurora32.rfind("app/ssinstaller.exe"), std::string::npos, "saver/aurora.scr");
     struct Row {
         const char* tag;
         std::string saver;  // copied in as saver.bin
@@ -310,6 +313,7 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         int exit_code;
         uint16_t machine;     // of the output's stub
         const char* message;  // part of standard error, "" for none
+        std::string saver_x86 = "";  // copied in as saver86.bin and named by Saver.x86=
     };
     const Row rows[] = {
         {"x64 by default, an x64 saver", aurora, "", 0, kMachineAmd64, ""},
@@ -325,14 +329,24 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         {"--arch and --stub disagree", aurora, "--arch x64 --stub " + Quoted(kStubs[1]), 1, 0,
          "is the x86 installer stub, not the x64 one (--arch x64)"},
         {"an unknown architecture", aurora, "--arch arm64", 1, 0, "--arch needs x64 or x86"},
+        // One manifest for both: Saver.x86= is the x86 installer's program, Saver= the other's.
+        {"Saver.x86 for an x86 installer", aurora, "--arch x86 --strict", 0, kMachineI386, "",
+         aurora32},
+        {"Saver= for an x64 installer beside Saver.x86", aurora, "--strict", 0, kMachineAmd64, "",
+         aurora32},
+        {"an x64 program as Saver.x86", aurora, "--arch x86 --strict", 1, 0, "[Files] Saver.x86: '",
+         aurora},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tag);
         ScratchDir dir;
         WriteManifest(dir, "");
         if (!row.saver.empty()) WriteWholeFile(dir.File("saver.bin"), ReadWholeFile(row.saver));
+        if (!row.saver_x86.empty())
+            WriteWholeFile(dir.File("saver86.bin"), ReadWholeFile(row.saver_x86));
         const std::string out = dir.File("setup.exe");
-        const RunResult r = Build(dir, "", out, row.args);
+        const RunResult r =
+            Build(dir, "", out, row.args, row.saver_x86.empty() ? "" : "Saver.x86=saver86.bin\n");
         EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
         if (*row.message) {
             EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
@@ -346,6 +360,13 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         uint16_t machine = 0;
         EXPECT_TRUE(LooksLikePe(ReadWholeFile(out), &machine));
         EXPECT_EQ(machine, row.machine);
+        if (row.saver_x86.empty()) continue;
+        // The installer carries the program of its own architecture.
+        ASSERT_EQ(RunSspack("extract " + Quoted(out) + " SAVER -o " + Quoted(dir.File("x")), dir)
+                      .exit_code,
+                  0);
+        EXPECT_EQ(ReadWholeFile(dir.File("x/SAVER")),
+                  ReadWholeFile(row.machine == kMachineI386 ? row.saver_x86 : row.saver));
     }
 }
 
