@@ -5,7 +5,8 @@
 #   PREFIX/bin/sspack (sspack.exe)
 #   PREFIX/share/ssinstaller/stubs/ssinstaller-x64.exe, ssinstaller-x86.exe
 #   PREFIX/share/ssinstaller/examples/aurora/ (aurora.scr, aurora-x86.scr), examples/minimal/
-#   PREFIX/share/doc/ssinstaller/manifest.md, README.md, LICENSE (+ copyright, changelog.gz)
+#   PREFIX/share/doc/ssinstaller/manifest.md, README.md, copyright and changelog.gz (LICENSE
+#   on Windows)
 #   PREFIX/share/man/man1/sspack.1.gz
 #   PREFIX/share/bash-completion/completions/sspack (not on Windows)
 #
@@ -49,9 +50,12 @@ endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/aurora ${PROJECT_SOURCE_DIR}/examples/minimal
         DESTINATION ${_ss_examples} PATTERN "*.py" EXCLUDE PATTERN ".gitignore" EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manifest.md ${PROJECT_SOURCE_DIR}/README.md
-              ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-if(NOT WIN32)
-  # Debian's machine-readable copyright file, and the completion bash loads on demand.
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  # The licence as Debian's machine-readable copyright file, and the completion bash loads on
+  # demand.
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/tools/sspack/sspack.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME sspack)

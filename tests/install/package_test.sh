@@ -22,8 +22,10 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
 for file in ./usr/bin/sspack ./usr/share/ssinstaller/stubs/ssinstaller-x64.exe \
     ./usr/share/ssinstaller/stubs/ssinstaller-x86.exe \
     ./usr/share/ssinstaller/examples/aurora/aurora.scr \
+    ./usr/share/ssinstaller/examples/aurora/aurora-x86.scr \
     ./usr/share/ssinstaller/examples/minimal/minimal.ini ./usr/share/doc/ssinstaller/manifest.md \
-    ./usr/share/man/man1/sspack.1.gz; do
+    ./usr/share/doc/ssinstaller/copyright ./usr/share/doc/ssinstaller/changelog.gz \
+    ./usr/share/bash-completion/completions/sspack ./usr/share/man/man1/sspack.1.gz; do
     grep -qx "$file" "$work/files" || fail "$file is not in the package"
 done
 # Nothing from the build machine: every file lies under /usr.
@@ -37,6 +39,29 @@ grep -q '^Depends: .*libc6' "$work/control" || fail "no dependencies found: $(ca
 dpkg-deb -x "$deb" "$work/root"
 if command -v file >/dev/null; then
     file "$work/root/usr/bin/sspack" | grep -q 'not stripped' && fail "sspack is not stripped"
+fi
+
+# Debian's machine-readable copyright file, naming the zlib licence.
+copyright=$work/root/usr/share/doc/ssinstaller/copyright
+head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "copyright is not in the machine-readable format"
+grep -qx 'License: Zlib' "$copyright" || fail "copyright names no zlib licence"
+# The description's lines fit 80 characters; the maintainer has a real mail host.
+dpkg-deb -f "$deb" Description >"$work/description"
+dpkg-deb -f "$deb" Maintainer >"$work/fields"
+long=$(awk 'length > 80' "$work/description")
+[ -z "$long" ] || fail "description lines over 80 characters: $long"
+grep -q '@localhost' "$work/fields" && fail "maintainer address at localhost: $(cat "$work/fields")"
+
+# lintian, when installed: no errors; warnings are reported.
+if command -v lintian >/dev/null; then
+    lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1
+    errors=$(grep '^E:' "$work/lintian")
+    [ -z "$errors" ] || fail "lintian errors: $errors"
+    say "lintian: no errors, $(grep -c '^W:' "$work/lintian") warnings$(grep '^W:' "$work/lintian" |
+        sed 's/^W: [^ ]* /; /' | tr '\n' ' ')"
+else
+    say "lintian is not installed: not run"
 fi
 
 build_minimal "$work/root/usr/bin/sspack" "$work/root/usr/share/ssinstaller" x64 \

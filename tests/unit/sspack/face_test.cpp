@@ -311,8 +311,8 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         std::string saver;  // copied in as saver.bin
         std::string args;
         int exit_code;
-        uint16_t machine;     // of the output's stub
-        const char* message;  // part of standard error, "" for none
+        uint16_t machine;            // of the output's stub
+        const char* message;         // part of standard error, "" for none
         std::string saver_x86 = "";  // copied in as saver86.bin and named by Saver.x86=
     };
     const Row rows[] = {
