@@ -137,7 +137,16 @@ int SetUninstallValue(const char* key_path, const char* value_name, const char* 
 
 namespace {
 
-constexpr uint32_t kVersionTextSize = 64;  // sspack writes at most 63 characters
+constexpr uint32_t kVersionTextSize = 64;  // code units: sspack's 63 characters and the NUL
+
+// The uninstall details: for the two texts the version resource's key, then each value's
+// name, each in a slot of kDetailSlot bytes. In .data rather than .rdata: the i686 stub's .rdata
+// has no room left in its last 512-byte step, its .data has.
+constexpr uint32_t kDetailSlot = 16;
+char DetailNames[][kDetailSlot] = {"CompanyName",    "Publisher",   "ProductVersion",
+                                   "DisplayVersion", "DisplayIcon", "EstimatedSize",
+                                   "NoModify",       "NoRepair"};
+constexpr int kDetailCount = 6;
 
 uint32_t Get16(const uint8_t* p) {
     return p[0] | static_cast<uint32_t>(p[1]) << 8;
@@ -147,93 +156,80 @@ uint32_t Align4(uint32_t offset) {
     return (offset + 3) & ~3u;
 }
 
-// The value of the string named `key` in the version resource node at `node`, `limit` bytes
-// long at most, searched depth first through `depth` levels of children: its offset from
-// `node`, with `units` its length in code units; 0 when absent or when a length leaves the
-// block.
-uint32_t FindVersionValue(const uint8_t* node, uint32_t limit, const char* key, uint32_t* units,
-                          int depth) {
-    if (limit < 6) return 0;
-    const uint32_t length = Get16(node);
-    if (length < 6 || length > limit) return 0;
-    uint32_t at = 6;
-    int same = 1;
-    for (const char* k = key;; at += 2) {
-        if (at + 2 > length) return 0;
-        const uint32_t c = Get16(node + at);
-        if (c != static_cast<uint8_t>(*k)) same = 0;
-        if (c == 0) break;
-        if (*k) ++k;
-    }
-    at = Align4(at + 2);
-    const uint32_t text = Get16(node + 4) == 1;
-    const uint32_t value_bytes = Get16(node + 2) << text;
-    if (at > length || value_bytes > length - at) return 0;
-    if (same && text) {
-        *units = value_bytes / 2;
-        return at;
-    }
-    if (depth == 0) return 0;
-    for (uint32_t child = Align4(at + value_bytes); child + 6 <= length;) {
-        const uint32_t found =
-            FindVersionValue(node + child, length - child, key, units, depth - 1);
-        if (found) return child + found;
-        const uint32_t child_length = Get16(node + child);
-        if (child_length < 6) return 0;
-        child = Align4(child + child_length);
+// The value of the string named `key` in the version resource inside `block` (`size` bytes):
+// its offset, and its length in code units in `units`; 0, with `units` untouched, when there is
+// none. A string is a node on a 4-byte boundary: its length, its value's length in code units,
+// its type, the key and its NUL in UTF-16, then the value on the next 4-byte boundary, read only
+// when it lies inside the block.
+// Out of line: inlined, the i686 stub grows (its code is at the end of a 512-byte step).
+__attribute__((noinline)) uint32_t FindVersionValue(const uint8_t* block, uint32_t size,
+                                                    const char* key, uint32_t* units) {
+    const uint32_t key_bytes = 2 * static_cast<uint32_t>(strlen(key) + 1);
+    for (uint32_t at = 0; at + 6 + key_bytes <= size; at += 4) {
+        const uint8_t* node = block + at;
+        // Within the key's bytes: the loop stops at the key's NUL at the latest.
+        const uint8_t* p = node + 6;
+        const char* k = key;
+        while (*k && p[0] == static_cast<uint8_t>(*k) && p[1] == 0) {
+            p += 2;
+            ++k;
+        }
+        if (*k || p[0] || p[1]) continue;
+        const uint32_t value = Align4(at + 6 + key_bytes);
+        const uint32_t length = Get16(node + 2);
+        if (value + 2 * length <= size) {
+            *units = length;
+            return value;
+        }
     }
     return 0;
 }
 
-// The text of `key` in the installer's own version resource, in the system's code page and
-// without the padding spaces of a value sspack left short; "" when there is none.
+// The text of `key` in the installer's own version resource, in the system's code page, into
+// `out` (kVersionTextSize + 1 bytes); "" when there is none or it does not convert whole.
 void VersionText(const char* key, char* out) {
     uint32_t size = 0, units = 0;
     const uint8_t* block = PlatVersionResource(&size);
-    // VS_VERSIONINFO, StringFileInfo, the string table, the string.
-    const uint32_t at = block ? FindVersionValue(block, size, key, &units, 3) : 0;
-    uint32_t used = 0;
-    if (at) {
-        uint16_t wide[kVersionTextSize];
-        if (units > kVersionTextSize) units = kVersionTextSize;
-        memcpy(wide, block + at, units * 2);
-        uint32_t length = 0;  // up to the zeros that pad a short value
-        while (length < units && wide[length])
-            ++length;
-        used = PlatWideToAnsi(wide, length, out, kVersionTextSize - 1);
-    }
-    out[used] = '\0';
-    while (used > 0 && out[used - 1] == ' ')
-        out[--used] = '\0';
+    // No resources give a size of 0: nothing is searched.
+    const uint32_t at = FindVersionValue(block, size, key, &units);
+    // The value's zeros after a short text become NULs, so the text ends at the first; a value
+    // longer than the buffer, or none (no units), converts to nothing.
+    out[PlatWideToAnsi(reinterpret_cast<const uint16_t*>(block + at), units, out,
+                       kVersionTextSize)] = '\0';
 }
 
 // Publisher and version from the version resource, the installed file as icon, its size in
 // KB, and no Modify or Repair buttons: what Apps & Features shows beside the name. Written
-// under one opening of the key; a value that cannot be had is left out.
-void SetUninstallDetails(const char* key_path) {
+// under one opening of the key; a text that cannot be had and the size of a file that cannot
+// be opened are left out.
+// Out of line for the same reason as FindVersionValue.
+__attribute__((noinline)) void SetUninstallDetails(const char* key_path) {
     PlatKey key = 0;
     if (PlatRegCreateKey(kHkeyLocalMachine, key_path, kKeyAllAccess, &key) != kErrorSuccess) return;
-    static const char* const kTexts[][2] = {{"Publisher", "CompanyName"},
-                                            {"DisplayVersion", "ProductVersion"}};
-    char text[kVersionTextSize];
-    for (const auto& pair : kTexts) {
-        VersionText(pair[1], text);
-        if (text[0])
-            PlatRegSetValue(key, pair[0], kRegSz, text, static_cast<uint32_t>(strlen(text)));
-    }
-    // The command was formed from the same path, so it fits.
+    char text[kVersionTextSize + 1];
+    // The uninstall command was formed from the same path, so it fits.
     const char* path = WindowsDirPath(Settings.ScreenSaverFileName);
-    PlatRegSetValue(key, "DisplayIcon", kRegSz, path, static_cast<uint32_t>(strlen(path)));
-    FileHandle file = PlatOpenRead(path);
-    if (file != kInvalidFile) {
-        const uint32_t bytes = PlatFileSize(file);
-        PlatClose(file);
-        const uint32_t kilobytes = bytes / 1024 + (bytes % 1024 != 0);
-        PlatRegSetValue(key, "EstimatedSize", kRegDword, &kilobytes, 4);
+    const char* name = DetailNames[0];
+    for (int i = 0; i < kDetailCount; ++i, name += kDetailSlot) {
+        uint32_t number = 1;
+        const void* data = &number;
+        if (i < 2) {
+            VersionText(name, text);
+            name += kDetailSlot;
+            data = text;
+        } else if (i == 2) {
+            data = path;
+        } else if (i == 3) {
+            const FileHandle file = PlatOpenRead(path);
+            if (file == kInvalidFile) continue;
+            number = PlatFileSize(file);
+            PlatClose(file);
+            number = static_cast<uint32_t>((uint64_t{number} + 1023) >> 10);
+        }
+        const uint32_t size =
+            data == &number ? 4 : static_cast<uint32_t>(strlen(static_cast<const char*>(data)));
+        if (size) PlatRegSetValue(key, name, data == &number ? kRegDword : kRegSz, data, size);
     }
-    const uint32_t one = 1;
-    PlatRegSetValue(key, "NoModify", kRegDword, &one, 4);
-    PlatRegSetValue(key, "NoRepair", kRegDword, &one, 4);
     PlatRegCloseKey(key);
 }
 

@@ -21,8 +21,11 @@ uint32_t PlatTempPath(char* buffer, uint32_t size);
 // GetACP: the system's ANSI code page.
 uint32_t PlatGetACP();
 
-// FindResourceA(instance, 1, RT_VERSION), SizeofResource, LoadResource, LockResource: the
-// program's own version resource (a VS_VERSIONINFO block) and its size; null when it has none.
+// The program's own resources as loaded (the image's resource section, whose size its data
+// directory gives), among them its version resource (a VS_VERSIONINFO block) on a 4-byte
+// boundary; a size of 0 when the program has none (the pointer then
+// means nothing). What FindResourceA(instance, 1,
+// RT_VERSION) and LockResource would find lies inside, without a call that the stub would import.
 const uint8_t* PlatVersionResource(uint32_t* size);
 
 // WideCharToMultiByte(CP_ACP, 0, text, count, out, out_size, no default, null): `count` code

@@ -230,11 +230,10 @@ void HostSetVersionResource(const std::vector<uint8_t>& block) {
 }
 
 const uint8_t* PlatVersionResource(uint32_t* size) {
-    HostLog("FindResourceA(1, RT_VERSION) = %s, %zu bytes",
+    HostLog("resources: %s, %zu bytes",
             version_resource.empty() ? "none" : "found", version_resource.size());
-    if (version_resource.empty()) return nullptr;
     *size = static_cast<uint32_t>(version_resource.size());
-    return version_resource.data();
+    return version_resource.empty() ? nullptr : version_resource.data();
 }
 
 uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size) {

@@ -1,6 +1,7 @@
 // System-integration calls over the Windows API: directories, code page, platform family,
 // profile files, the screen saver switch, 8.3 alternate names, the registry, and the lookups of
 // other programs' windows.
+#include <string.h>
 #include <windows.h>
 
 #include "platform/shell.h"
@@ -32,11 +33,15 @@ uint32_t PlatGetACP() {
 }
 
 const uint8_t* PlatVersionResource(uint32_t* size) {
-    HMODULE self = reinterpret_cast<HMODULE>(PlatGetInstance());
-    HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
-    if (!found) return nullptr;
-    *size = SizeofResource(self, found);
-    return static_cast<const uint8_t*>(LockResource(LoadResource(self, found)));
+    // The loaded image's resources, as its data directory gives them: no import and no walk of
+    // the resource directory for a block the caller finds by its own layout.
+    const uint8_t* base = reinterpret_cast<const uint8_t*>(PlatGetInstance());
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& resources =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    *size = resources.Size;  // 0, and nothing to read, when the program has none
+    return base + resources.VirtualAddress;
 }
 
 uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size) {
@@ -47,7 +52,7 @@ uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_
 }
 
 uint32_t PlatVersionPlatformId() {
-    OSVERSIONINFOA info = {};
+    OSVERSIONINFOA info;                      // GetVersionExA reads only the size
     info.dwOSVersionInfoSize = sizeof(info);  // 148
     static_assert(sizeof(OSVERSIONINFOA) == 148, "the 9x family knows only this size");
     if (!GetVersionExA(&info)) return 0;
@@ -72,12 +77,14 @@ int PlatSystemParametersInfo(uint32_t action, uint32_t param, void* data, uint32
 }
 
 PlatFind PlatFindFirstFile(const char* path, char alternate[kAlternateNameSize]) {
-    WIN32_FIND_DATAA found = {};
+    WIN32_FIND_DATAA found;  // filled by a search that opens
     static_assert(sizeof(found.cAlternateFileName) == kAlternateNameSize, "8.3 name and NUL");
     HANDLE search = FindFirstFileA(path, &found);
     alternate[0] = '\0';
     if (search == INVALID_HANDLE_VALUE) return kInvalidFind;
-    lstrcpynA(alternate, found.cAlternateFileName, kAlternateNameSize);
+    // Copied whole and ended: one import less (lstrcpynA) for the stub's import table.
+    memmove(alternate, found.cAlternateFileName, kAlternateNameSize);
+    alternate[kAlternateNameSize - 1] = '\0';
     return reinterpret_cast<PlatFind>(search);
 }
 

@@ -3,6 +3,7 @@
 // their byte counts, and the bounds of the path buffers.
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/activation.h"
@@ -294,24 +295,38 @@ TEST_F(Activation, UninstallDetailsFromTheVersionResource) {
         const char* version;
         int kilobytes;  // -1: not written
     };
-    const std::string spaces(63, ' ');
+    // A string's node starts 6 bytes before its key.
+    const auto node_of = [](const Bytes& block, const std::string& key) {
+        Bytes wide;
+        for (char c : key)
+            wide.insert(wide.end(), {static_cast<uint8_t>(c), 0});
+        return std::search(block.begin(), block.end(), wide.begin(), wide.end()) - block.begin() -
+               6;
+    };
+    // The block ends inside the version's value.
     Bytes cut = VersionResource("Acme", "1.0");
-    cut.resize(cut.size() - 60);  // the root's length runs past the block
+    cut.resize(node_of(cut, "ProductVersion") + 6 + 30 + 20);
+    // A publisher that claims 65 code units: more than the 64 the installer converts.
     Bytes long_string = VersionResource("Acme", "1.0");
-    long_string[0x81] = 0xFF;  // the string table claims more than its parent holds
+    long_string[node_of(long_string, "CompanyName") + 2] = 65;
+    // On Windows the version resource lies among the program's other resources.
+    Bytes among = Bytes(24, 0x5A);
+    const Bytes version = VersionResource("Acme", "3.1");
+    among.insert(among.end(), version.begin(), version.end());
     const Row rows[] = {
         {"publisher in code page 1252, version as sspack wrote it",
          VersionResource("Soci\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "2.1.0.3"), 1252, 2049,
          "Soci\xE9t\xE9 \x80", "2.1.0.3", 3},
         {"a character the code page lacks becomes '?'",
          VersionResource("Soci\xC3\xA9t\xC3\xA9", "1.0"), 1251, 1024, "Soci?t?", "1.0", 1},
-        {"the stub's padding alone is no publisher",
-         VersionResource(spaces, "0.1" + spaces.substr(40)), 1252, 0, nullptr, "0.1", 0},
+        {"no Publisher= in the manifest: sspack leaves the value zeros", VersionResource("", "0.1"),
+         1252, 0, nullptr, "0.1", 0},
         {"63 characters fit", VersionResource(std::string(63, 'P'), "1.0"), 1252, 1,
          "PPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPP", "1.0", 1},
         {"no version resource", {}, 1252, 5000, nullptr, nullptr, 5},
-        {"a damaged resource is not read", cut, 1252, 5000, nullptr, nullptr, 5},
-        {"a damaged string table is not read", long_string, 1252, 5000, nullptr, nullptr, 5},
+        {"a value that runs past the block is not read", cut, 1252, 5000, "Acme", nullptr, 5},
+        {"a value longer than the buffer is left out", long_string, 1252, 5000, nullptr, "1.0", 5},
+        {"found among other resources", among, 1252, 5000, "Acme", "3.1", 5},
         {"no installed file: no size", VersionResource("Acme", "1.0"), 1252, SIZE_MAX, "Acme",
          "1.0", -1},
     };
