@@ -497,7 +497,14 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, s
     }
     const std::string unreadable = InputProblem(CommandLinePath(path));
     if (!unreadable.empty()) {
-        r->Error("the stub '" + path + "' " + unreadable);
+        // A stub the environment names is said to come from there.
+        std::string origin;
+        for (const char* variable : {"SSPACK_STUB", "SSPACK_STUB_DIR"}) {
+            const char* value = std::getenv(variable);
+            if (o.stub.empty() && origin.empty() && value && *value)
+                origin = std::string(" (named by ") + variable + "=" + value + ")";
+        }
+        r->Error("the stub '" + path + "' " + unreadable + origin);
         return false;
     }
     if (!ReadFile(path, stub) || stub->empty()) {
@@ -550,9 +557,9 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
     // In the order of the manifest's lines; what concerns the file as a whole comes first.
     std::stable_sort(d.items.begin(), d.items.end(),
                      [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    // -q leaves out the summary, never a warning.
     for (const Diagnostic& item : d.items)
-        if (item.error || !o.quiet || o.json)
-            r->Diagnostic(o.manifest, item.line, item.error, item.message);
+        r->Diagnostic(o.manifest, item.line, item.error, item.message);
     if (!loaded) return kExitUsage;
     std::string stub_path, arch;
     if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;

@@ -795,6 +795,19 @@ bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPla
         d->Error(0, "the manifest is UTF-16; save it as UTF-8");
         return false;
     }
+    // A manifest saved in Latin-1 or another code page: one error at its first such byte, not
+    // one per text.
+    size_t bad = 0;
+    if (!ValidUtf8(text.str(), &bad)) {
+        const std::string& all = text.str();
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(all[bad]));
+        d->Error(1 + static_cast<int>(std::count(all.begin(), all.begin() + bad, '\n')),
+                 std::string("byte ") + byte +
+                     " is not UTF-8: the manifest was saved in another encoding (Latin-1?); "
+                     "save it as UTF-8");
+        return false;
+    }
     const std::vector<Item> items = KnownItems(ParseIni(text.str(), d), d);
     plan->inputs.push_back(fs::path(path).u8string());
     Loader loader{items, d, strict, fs::path(path).parent_path(), plan};

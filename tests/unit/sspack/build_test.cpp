@@ -374,6 +374,17 @@ TEST(SspackBuild, OutputModes) {
     EXPECT_EQ(quiet.exit_code, 0) << quiet.err;
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "");
+    // -q prints warnings: only the summary goes.
+    ManifestParts warned;
+    warned.files += "Document=readme.txt\n";
+    const RunResult quiet_warned =
+        BuildWithHostStub(WriteManifest(dir, ManifestText(warned)), dir.File("w.exe"), dir, "-q");
+    EXPECT_EQ(quiet_warned.exit_code, 0) << quiet_warned.err;
+    EXPECT_EQ(quiet_warned.out, "");
+    EXPECT_NE(quiet_warned.err.find(": warning: [Files] Document is carried but never opened"),
+              std::string::npos)
+        << quiet_warned.err;
+    WriteManifest(dir, ManifestText(FullParts()));
 
     const RunResult json = BuildWithHostStub(manifest, dir.File("j.exe"), dir, "--json --verify");
     EXPECT_EQ(json.exit_code, 0) << json.err;

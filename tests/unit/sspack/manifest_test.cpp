@@ -62,7 +62,9 @@ const ErrorRow kRows[] = {
      [](ManifestParts& p) { p.alternative = "Failure=" + kCyrillic + "\n"; }, "Failure=\xD0",
      "cannot be written in code page 1252"},
     {"text that is not utf-8", [](ManifestParts& p) { p.texts = "Question=caf\xE9\n"; },
-     "Question=", "is not valid UTF-8"},
+     "Question=",
+     "byte 0xE9 is not UTF-8: the manifest was saved in another encoding (Latin-1?); save it as "
+     "UTF-8"},
     {"unknown key", [](ManifestParts& p) { p.installer = "Nmae=x\n"; },
      "Nmae=", "unknown key [Installer] Nmae"},
     {"unknown section", [](ManifestParts& p) { p.files += "[Extras]\n"; }, "[Extras]",
