@@ -118,7 +118,12 @@ void PrintInfo(const InfoFields& f, bool manifest, const VersionInfo* face, Prin
             std::printf("Publisher=%s\n", p->Value("Publisher", publisher->value).c_str());
         if (version) std::printf("Version=%s\n", version->value.c_str());
     }
-    if (manifest) std::printf("Template=INFO\n");
+    if (manifest) {
+        std::printf("Template=INFO\n");
+        // `sspack extract` writes the installer's icon beside the entries.
+        if (face && !FindRecord(kIconFileName, kClassNormal))
+            std::printf("Icon=%s\n", kIconFileName);
+    }
 
     std::printf("\n[Texts]\n");
     for (int i = 0; i < info::kTextCount; ++i)

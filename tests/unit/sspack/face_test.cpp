@@ -187,6 +187,23 @@ TEST(SspackFace, IconReplacesTheStubsImagesInPlace) {
             // Each image now is one of the file's images, byte for byte.
             EXPECT_TRUE(Holds(ico, after[i].second)) << "image " << i;
         }
+        // The round trip: extract writes the icon, info --manifest names it, and the folder
+        // builds the same installer.
+        const std::string folder = dir.File("x");
+        const RunResult extracted =
+            RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir);
+        ASSERT_EQ(extracted.exit_code, 0) << extracted.err;
+        EXPECT_NE(extracted.out.find("(icon)"), std::string::npos) << extracted.out;
+        const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
+        EXPECT_NE(info.out.find("\nIcon=icon.ico\n"), std::string::npos) << info.out;
+        WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
+        const RunResult again =
+            RunSspack("build " + Quoted(folder + "/again.ini") + " -o " +
+                          Quoted(dir.File("again.exe")) + " --stub " + Quoted(kStubs[a]),
+                      dir);
+        ASSERT_EQ(again.exit_code, 0) << again.err;
+        EXPECT_TRUE(ReadWholeFile(dir.File("again.exe")) == built)
+            << "the rebuilt installer differs";
     }
 }
 
