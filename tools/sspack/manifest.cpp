@@ -243,8 +243,9 @@ std::string PathHint(const fs::path& dir, const std::string& value) {
     std::string wanted = value;
     for (char& c : wanted)
         if (c == '\\') c = '/';
-    // Each part of the path found again in its folder, ignoring case.
-    fs::path found = dir;
+    // Each part of the path found again in its folder, ignoring case. A manifest given by its
+    // bare name lies in the current folder.
+    fs::path found = dir.empty() ? fs::path(".") : dir;
     std::string shown;
     size_t start = 0;
     while (start <= wanted.size()) {

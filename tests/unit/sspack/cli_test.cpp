@@ -116,6 +116,13 @@ TEST(SspackCli, ManifestMistakes) {
             EXPECT_FALSE(FileExists(row.out));
         }
     }
+    // The same hint for a manifest given by its bare name, from its own folder.
+    const RunResult bare = RunSspack("build hint.ini -o setup --stub " + Quoted(SSINSTALLER_PATH),
+                                     dir, "cd " + Quoted(dir.path()) + " &&");
+    EXPECT_EQ(bare.exit_code, 1);
+    EXPECT_NE(bare.err.find("Night.bmp' does not exist (did you mean media/night.bmp?)"),
+              std::string::npos)
+        << bare.err;
 }
 
 // A stub that the environment names must exist: no other stub is taken in its place.
