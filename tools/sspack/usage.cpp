@@ -41,11 +41,11 @@ const OptionUsage kOptionUsage[] = {
     {"build", "--ca FILE", "the CA certificates the signature is checked against"},
     {"info", "--manifest", "print a whole manifest that rebuilds the installer"},
     {"info", "--json", "the settings as one JSON document"},
-    {"list", "--json", "the directory as JSON"},
-    {"verify", "--json", "the result per entry as JSON"},
+    {"list", "--json", "the directory as one JSON document"},
+    {"verify", "--json", "the result per entry as one JSON document"},
     {"extract", "NAME", "only these entries (default: every entry)"},
     {"extract", "-o DIR", "the folder to write into (required; made when missing)"},
-    {"extract", "--json", "what was written, as JSON"},
+    {"extract", "--json", "what was written, as one JSON document"},
 };
 
 const CommandUsage* Find(const char* name) {
