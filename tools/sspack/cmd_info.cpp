@@ -233,7 +233,8 @@ int CmdInfo(int argc, char** argv) {
         return 1;
     }
     if (OpenArchive(file.c_str()) == kInvalidFile) {
-        std::fprintf(stderr, "sspack: info: %s: no payload archive found\n", file.c_str());
+        std::fprintf(stderr, "sspack: info: %s: no payload archive found%s\n", file.c_str(),
+                     MissingPayloadHint(file).c_str());
         return 1;
     }
     std::vector<uint8_t> block(info::kBlockSize, 0);

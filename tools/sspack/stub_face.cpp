@@ -404,6 +404,16 @@ bool InstallerIcon(const std::string& path, std::vector<uint8_t>* ico) {
     return true;
 }
 
+std::string MissingPayloadHint(const std::string& path) {
+    const VersionInfo info = ReadFileVersionInfo(path);
+    if (!IsStubVersion(info)) return "";
+    const VersionField* description = info.Field("FileDescription");
+    if (description && description->value == "Screen saver installer")
+        return " (it is the installer stub itself, which carries none)";
+    return " (it is an installer whose payload is missing or cut short: the file may be "
+           "incomplete, from an interrupted download or copy)";
+}
+
 bool IsStubVersion(const VersionInfo& info) {
     const VersionField* internal = info.Field("InternalName");
     if (!info.found || !internal || internal->value != kStubInternalName) return false;

@@ -64,6 +64,10 @@ bool IsStubVersion(const VersionInfo& info);
 bool InstallerIcon(const std::string& path, std::vector<uint8_t>* ico);
 constexpr char kIconFileName[] = "icon.ico";
 
+// For a file without a payload archive: " (...)" saying that it is the bare stub, or an
+// installer cut short; "" for any other file.
+std::string MissingPayloadHint(const std::string& path);
+
 // Writes the face into the stub's bytes. False with `problem` (one line, without the file name)
 // when the icon file cannot be used or the stub has no room.
 bool ApplyFace(const StubFace& face, std::vector<uint8_t>* stub, std::string* problem);

@@ -269,6 +269,36 @@ TEST(SspackFace, IconsThatDoNotFitAreRefused) {
     }
 }
 
+// A file without a payload: the bare stub says so, an installer cut short hints that it may be
+// incomplete, any other file is only said to have none.
+TEST(SspackFace, MissingPayloadIsExplained) {
+    NEED_WINDOWS_STUBS();
+    ScratchDir dir;
+    const std::string out = dir.File("setup.exe");
+    ASSERT_EQ(Build(dir, "", out, std::string("--stub ") + Quoted(kStubs[0])).exit_code, 0);
+    const Bytes built = ReadWholeFile(out);
+    const Bytes stub = ReadWholeFile(kStubs[0]);
+    WriteWholeFile(dir.File("cut.exe"), Bytes(built.begin(), built.begin() + stub.size() + 100));
+    WriteWholeFile(dir.File("plain.exe"), BytesOf("MZ not an installer"));
+    const struct {
+        std::string file;
+        const char* hint;
+    } rows[] = {
+        {dir.File("cut.exe"),
+         "no payload archive found (it is an installer whose payload is "
+         "missing or cut short: the file may be incomplete"},
+        {kStubs[0],
+         "no payload archive found (it is the installer stub itself, which carries none)"},
+        {dir.File("plain.exe"), "no payload archive found\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const RunResult r = RunSspack("info " + Quoted(row.file), dir);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find(row.hint), std::string::npos) << r.err;
+    }
+}
+
 TEST(SspackFace, StubIsRecognisedByWhatItCarries) {
     NEED_WINDOWS_STUBS();
     const Bytes x64 = ReadWholeFile(kStubs[0]);
