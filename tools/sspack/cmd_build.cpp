@@ -3,6 +3,7 @@
 // by the stub's size (offsets are absolute from the start of the file). Nothing is written until
 // the manifest has passed every check, and a failed build leaves no output file.
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -202,9 +203,14 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
 bool WriteStage(const BuildPlan& plan, const std::string& path, const std::vector<bool>& fall_back,
                 bool copy_from_reader, Reporter* r) {
     SetStickyErrorMode(1);
+    errno = 0;
     const FileHandle file = CreateNewArchive(path.c_str());
     if (file == kInvalidFile) {
-        r->Error("cannot create the scratch file '" + path + "'");
+        // The scratch file's name means nothing to the author; the output and the reason do.
+        const int reason = errno;
+        r->Error("cannot write the output '" + r->o->out +
+                 "': no new file can be made in its folder" +
+                 (reason ? std::string(" (") + std::strerror(reason) + ")" : ""));
         return false;
     }
     bool ok = true;

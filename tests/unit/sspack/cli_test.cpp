@@ -123,6 +123,15 @@ TEST(SspackCli, ManifestMistakes) {
     EXPECT_NE(bare.err.find("Night.bmp' does not exist (did you mean media/night.bmp?)"),
               std::string::npos)
         << bare.err;
+    // A folder where no file can be made (procfs, even for root): the output and the system's
+    // reason, not the scratch file's name.
+    const RunResult no_file = BuildWithHostStub(dir.File("m.ini"), "/proc/setup.exe", dir);
+    EXPECT_EQ(no_file.exit_code, 2);
+    EXPECT_EQ(no_file.err.find("sspack-tmp"), std::string::npos) << no_file.err;
+    EXPECT_NE(no_file.err.find("cannot write the output '/proc/setup.exe': no new file can be "
+                               "made in its folder ("),
+              std::string::npos)
+        << no_file.err;
 }
 
 // A stub that the environment names must exist: no other stub is taken in its place.
