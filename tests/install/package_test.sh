@@ -3,10 +3,15 @@
 # installed tree under /usr, with the dependencies found by dpkg-shlibdeps. Its content,
 # unpacked, builds an installer without --stub.
 #
-# usage: package_test.sh <build folder>
+# The Windows ZIP: `cpack -G ZIP` in the win64 build folder (configured with SS_WIN32_DIR) holds
+# sspack.exe, both stubs, both screen saver programs and the docs, and the unpacked sspack.exe
+# finds its stubs with no option (under Wine, when it is installed).
+#
+# usage: package_test.sh <build folder> [win64 build folder]
 set -u
 test_name=install_debian_package
-build=${1:?usage: package_test.sh <build folder>}
+build=${1:?usage: package_test.sh <build folder> [win64 build folder]}
+win64=${2:-}
 source "$(dirname "$0")/lib.sh"
 for tool in cpack dpkg-deb dpkg-shlibdeps; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
@@ -66,4 +71,32 @@ fi
 
 build_minimal "$work/root/usr/bin/sspack" "$work/root/usr/share/ssinstaller" x64 \
     "$work/root/usr/share/ssinstaller/stubs/ssinstaller-x64.exe"
+
+if [ -n "$win64" ] && grep -q '^SS_WIN32_DIR:[A-Z]*=.' "$win64/CMakeCache.txt" 2>/dev/null; then
+    (cd "$win64" && cpack -G ZIP -B "$work/zip") >"$work/zip.log" 2>&1 ||
+        fail "cpack -G ZIP failed: $(tail -5 "$work/zip.log")"
+    zip=$(find "$work/zip" -maxdepth 1 -name '*.zip' -print -quit)
+    [ -n "$zip" ] || fail "no .zip made"
+    mkdir "$work/unzipped"
+    (cd "$work/unzipped" && unzip -q "$zip") || fail "cannot unpack $(basename "$zip")"
+    top=$(find "$work/unzipped" -mindepth 1 -maxdepth 1 -type d -print -quit)
+    for file in bin/sspack.exe share/ssinstaller/stubs/ssinstaller-x64.exe \
+        share/ssinstaller/stubs/ssinstaller-x86.exe share/ssinstaller/examples/aurora/aurora.scr \
+        share/ssinstaller/examples/aurora/aurora-x86.scr share/doc/ssinstaller/manifest.md \
+        share/doc/ssinstaller/LICENSE; do
+        [ -f "$top/$file" ] || fail "not in $(basename "$zip"): $file"
+    done
+    say "made $(basename "$zip")"
+    if command -v wine >/dev/null; then
+        # A prefix of its own; sspack.exe takes the x86 stub from beside itself.
+        (cd "$work" && WINEPREFIX="$work/wine" WINEDEBUG=-all timeout 180 wine "$top/bin/sspack.exe" \
+            build "$top/share/ssinstaller/examples/minimal/minimal.ini" -o zip-setup.exe \
+            --arch x86 -v) 2>&1 | tr -d '\r' >"$work/wine.out"
+        grep -q '^stub: .*\\share\\ssinstaller\\stubs\\ssinstaller-x86.exe ' "$work/wine.out" ||
+            fail "sspack.exe from the ZIP: $(head -3 "$work/wine.out")"
+        say "sspack.exe from the ZIP built with its own x86 stub"
+    fi
+else
+    say "the Windows ZIP is not made: no win64 build configured with SS_WIN32_DIR"
+fi
 say "passed"
