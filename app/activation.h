@@ -37,7 +37,10 @@ int IsPlainShortName(const char* name);
 const uint16_t* WidenForProfile(const char* path);
 
 // Writes "DisplayName" ("Screensaver (<name>)") and "UninstallString" ("\"<long path>\" /U") of
-// the uninstall key named after ScreenSaverFileName; returns the result of the second write.
+// the uninstall key named after ScreenSaverFileName, then "Publisher" and "DisplayVersion" (the
+// CompanyName and ProductVersion of the installer's own version resource, when it has them),
+// "DisplayIcon" (the long path), "EstimatedSize" (the file's size in KB, rounded up) and
+// "NoModify" and "NoRepair" (1); returns the result of the second write.
 // Writes nothing and returns 0 when the uninstall command does not fit its buffer.
 int RegisterUninstall();
 

@@ -22,6 +22,18 @@ uint32_t PlatGetACP();
 // terminating zero included; 0 when it does not fit or cannot be converted.
 uint32_t PlatAnsiToWide(const char* text, uint16_t* out, uint32_t units);
 
+// The program's own resources as loaded (the image's resource section, whose size its data
+// directory gives), among them its version resource (a VS_VERSIONINFO block) on a 4-byte
+// boundary; a size of 0 when the program has none (the pointer then
+// means nothing). What FindResourceA(instance, 1,
+// RT_VERSION) and LockResource would find lies inside, without a call that the stub would import.
+const uint8_t* PlatVersionResource(uint32_t* size);
+
+// WideCharToMultiByte(CP_ACP, 0, text, count, out, out_size, no default, null): `count` code
+// units in the system's code page, a unit it lacks as '?'. The bytes written; 0 on failure
+// (also when they do not fit). Adds no NUL that is not among the units.
+uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size);
+
 // GetVersionExA with dwOSVersionInfoSize = 148: dwPlatformId, or 0 when the call failed.
 constexpr uint32_t kVerPlatformWin32Windows = 1;  // the 9x family
 constexpr uint32_t kVerPlatformWin32Nt = 2;
@@ -55,6 +67,7 @@ constexpr PlatKey kHkeyCurrentUser = static_cast<PlatKey>(static_cast<int32_t>(0
 constexpr PlatKey kHkeyLocalMachine = static_cast<PlatKey>(static_cast<int32_t>(0x80000002u));
 constexpr uint32_t kKeyAllAccess = 0xF003F;
 constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegDword = 4;
 constexpr long kErrorSuccess = 0;
 
 // RegCreateKeyExA(root, subkey, 0, no class, options 0, access, no security, key, no

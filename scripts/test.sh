@@ -10,7 +10,7 @@ start=$(date +%s)
 # installs but cannot start, and the i686 end-to-end sets are reported as skipped.
 scripts/deps.sh cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb xdotool imagemagick \
-  x11-utils dpkg-dev osslsigncode openssl libgraphicsmagick1-dev
+  x11-utils dpkg-dev osslsigncode openssl libgraphicsmagick1-dev unzip
 
 jobs=$(nproc)
 build() {  # build PRESET [cmake args...]
@@ -20,7 +20,7 @@ build() {  # build PRESET [cmake args...]
   cmake --build "build/$preset" -j "$jobs"
 }
 
-build win64
+build win64 -DSS_WIN32_DIR="$PWD/build/win32"  # its ZIP carries the x86 stub and saver too
 build win32
 build host -DSS_WIN64_DIR="$PWD/build/win64" -DSS_WIN32_DIR="$PWD/build/win32"
 build asan

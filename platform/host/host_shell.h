@@ -23,6 +23,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 // Back to the defaults: C:\WINDOWS, code page 1252, the NT family, short
 // names on, no faults. HostReset does not reach this state; tests call both.
@@ -37,6 +38,9 @@ void HostSetSystemDirectory(const std::string& dir);
 void HostSetACP(uint32_t code_page);
 // The dwPlatformId GetVersionExA reports (1 the 9x family, 2 NT); 0 makes the call fail.
 void HostSetPlatformId(uint32_t platform_id);
+// The program's own resources as PlatVersionResource gives them: a VS_VERSIONINFO block, maybe
+// among other bytes; empty: the program has none (the default, as for a program built without).
+void HostSetVersionResource(const std::vector<uint8_t>& block);
 // 8.3 alternate names for long names on (the default) or off (a file system without them).
 void HostUseShortNames(bool on);
 

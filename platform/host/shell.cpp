@@ -26,6 +26,24 @@ bool short_names = true;                           // long names get 8.3 alterna
 int call_counts[kHostShellCallKinds];              // calls per kind since the reset
 int fail_nth[kHostShellCallKinds];                 // the call of each kind that fails, 0 none
 PlatFind next_find = 100;                          // handle of the next search that opens
+std::vector<uint8_t> version_resource;             // the program's own; empty: none
+
+// Code page 1252 at 0x80..0x9F (0 where it has no character); 0xA0..0xFF are U+00A0..U+00FF.
+const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// One code unit in the simulated code page: ASCII everywhere, the rest of 1252 when that is the
+// system's, '?' for a character the code page lacks.
+char AnsiOf(uint16_t unit) {
+    if (unit < 0x80) return static_cast<char>(unit);
+    if (code_page != 1252) return '?';
+    if (unit >= 0xA0 && unit <= 0xFF) return static_cast<char>(unit);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] != 0 && kCp1252High[i] == unit) return static_cast<char>(0x80 + i);
+    return '?';
+}
 
 // Characters a FAT 8.3 name may hold besides letters and digits.
 bool ShortNameCharacter(unsigned char c) {
@@ -84,6 +102,7 @@ void HostShellReset() {
     code_page = 1252;
     platform_id = kVerPlatformWin32Nt;
     short_names = true;
+    version_resource.clear();
     for (int i = 0; i < kHostShellCallKinds; ++i)
         call_counts[i] = fail_nth[i] = 0;
     ShellResetRegistry();
@@ -192,6 +211,26 @@ uint32_t PlatSystemDirectory(char* buffer, uint32_t size) {
 uint32_t PlatGetACP() {
     HostLog("GetACP() = %u", code_page);
     return code_page;
+}
+
+void HostSetVersionResource(const std::vector<uint8_t>& block) {
+    version_resource = block;
+}
+
+const uint8_t* PlatVersionResource(uint32_t* size) {
+    HostLog("resources: %s, %zu bytes",
+            version_resource.empty() ? "none" : "found", version_resource.size());
+    *size = static_cast<uint32_t>(version_resource.size());
+    return version_resource.empty() ? nullptr : version_resource.data();
+}
+
+uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size) {
+    // As on Windows, a result that does not fit writes nothing useful and gives 0.
+    uint32_t written = count <= out_size ? count : 0;
+    for (uint32_t i = 0; i < written; ++i)
+        out[i] = AnsiOf(text[i]);
+    HostLog("WideCharToMultiByte(%u, %u units, %u) = %u", code_page, count, out_size, written);
+    return written;
 }
 
 // One byte of `code_page` in UTF-16, as MultiByteToWideChar gives it: through glibc's table of

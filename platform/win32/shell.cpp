@@ -1,9 +1,11 @@
 // System-integration calls over the Windows API: directories, code page, platform family,
 // profile files, the screen saver switch, 8.3 alternate names, the registry, and the lookups of
 // other programs' windows.
+#include <string.h>
 #include <windows.h>
 
 #include "platform/shell.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 
 static_assert(sizeof(wchar_t) == sizeof(uint16_t), "a profile text is UTF-16");
@@ -31,8 +33,27 @@ uint32_t PlatAnsiToWide(const char* text, uint16_t* out, uint32_t units) {
                                static_cast<int>(units));
 }
 
+const uint8_t* PlatVersionResource(uint32_t* size) {
+    // The loaded image's resources, as its data directory gives them: no import and no walk of
+    // the resource directory for a block the caller finds by its own layout.
+    const uint8_t* base = reinterpret_cast<const uint8_t*>(PlatGetInstance());
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& resources =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    *size = resources.Size;  // 0, and nothing to read, when the program has none
+    return base + resources.VirtualAddress;
+}
+
+uint32_t PlatWideToAnsi(const uint16_t* text, uint32_t count, char* out, uint32_t out_size) {
+    int written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(text),
+                                      static_cast<int>(count), out, static_cast<int>(out_size),
+                                      nullptr, nullptr);
+    return written > 0 ? static_cast<uint32_t>(written) : 0;
+}
+
 uint32_t PlatVersionPlatformId() {
-    OSVERSIONINFOA info = {};
+    OSVERSIONINFOA info;                      // GetVersionExA reads only the size
     info.dwOSVersionInfoSize = sizeof(info);  // 148
     static_assert(sizeof(OSVERSIONINFOA) == 148, "the 9x family knows only this size");
     if (!GetVersionExA(&info)) return 0;
@@ -57,13 +78,14 @@ int PlatSystemParametersInfo(uint32_t action, uint32_t param, void* data, uint32
 }
 
 PlatFind PlatFindFirstFile(const char* path, char alternate[kAlternateNameSize]) {
-    WIN32_FIND_DATAA found = {};
+    WIN32_FIND_DATAA found;  // filled by a search that opens
     static_assert(sizeof(found.cAlternateFileName) == kAlternateNameSize, "8.3 name and NUL");
     HANDLE search = FindFirstFileA(path, &found);
     alternate[0] = '\0';
     if (search == INVALID_HANDLE_VALUE) return kInvalidFind;
-    // The system ends the 14 bytes with a NUL; all of them are copied.
-    memcpy(alternate, found.cAlternateFileName, kAlternateNameSize);
+    // Copied whole and ended: one import less (lstrcpynA) for the stub's import table.
+    memmove(alternate, found.cAlternateFileName, kAlternateNameSize);
+    alternate[kAlternateNameSize - 1] = '\0';
     return reinterpret_cast<PlatFind>(search);
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Yes on the standard confirmation box installs: the progress dialog appears centred, its bar
 # advances, it closes before the completion box; the .scr in C:\windows verifies, system.ini
-# names it as the screen saver and the uninstall entry has both values. Also measures the time
+# names it as the screen saver and the uninstall entry has its values. Also measures the time
 # from start to the progress dialog's first paint.
 #
 # usage: install_yes.sh [--windows=VERSION] <Windows build folder> <output folder> <sspack> [rename tool]
@@ -30,6 +30,8 @@ Name=Aurora
 CodePage=0
 FollowUp=none
 ShowProgress=yes
+Publisher=Aurora Makers
+Version=2.5.1
 [Texts]
 Question=Install the Aurora screen saver?
 Success=Aurora is now your screen saver.
@@ -129,4 +131,22 @@ case "$command" in
 *Aurora.scr\"\ /U) ;;
 *) fail "UninstallString is \"$command\"" ;;
 esac
-say "PASS: installed; SCRNSAVE.EXE=$setting; DisplayName=$name; UninstallString=$command"
+# What Apps & Features shows beside the name: the version resource's publisher and version,
+# the installed file as icon and its size in KB, no Modify or Repair.
+publisher=$(e2e_reg "$key" Publisher)
+version=$(e2e_reg "$key" DisplayVersion)
+icon=$(e2e_reg "$key" DisplayIcon)
+size=$(e2e_reg "$key" EstimatedSize)
+kilobytes=$(printf '0x%x' $(( ($(stat -c %s "$scr") + 1023) / 1024 )))
+[ "$publisher" = "Aurora Makers" ] || fail "Publisher is \"$publisher\""
+[ "$version" = "2.5.1" ] || fail "DisplayVersion is \"$version\""
+case "$icon" in
+*\\Aurora.scr) ;;
+*) fail "DisplayIcon is \"$icon\"" ;;
+esac
+[ "$size" = "$kilobytes" ] || fail "EstimatedSize is \"$size\", the file has $kilobytes KB"
+for value in NoModify NoRepair; do
+    [ "$(e2e_reg "$key" $value)" = 0x1 ] || fail "$value is \"$(e2e_reg "$key" $value)\""
+done
+say "PASS: installed; SCRNSAVE.EXE=$setting; DisplayName=$name; UninstallString=$command;" \
+    "Publisher=$publisher; DisplayVersion=$version; DisplayIcon=$icon; EstimatedSize=$size"

@@ -18,10 +18,53 @@ for file in bin/sspack share/ssinstaller/stubs/ssinstaller-x64.exe \
     share/ssinstaller/stubs/ssinstaller-x86.exe share/ssinstaller/examples/aurora/aurora.scr \
     share/ssinstaller/stubs/ssaver-x64.scr share/ssinstaller/stubs/ssaver-x86.scr \
     share/ssinstaller/examples/aurora/aurora.ini share/ssinstaller/examples/minimal/minimal.ini \
-    share/doc/ssinstaller/manifest.md share/man/man1/sspack.1.gz; do
+    share/ssinstaller/examples/aurora/aurora-x86.scr share/doc/ssinstaller/manifest.md \
+    share/doc/ssinstaller/copyright \
+    share/bash-completion/completions/sspack share/man/man1/sspack.1.gz; do
     [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/sspack" ] || fail "bin/sspack is not executable"
+# What sspack only reads carries no executable bit.
+executable=$(find "$prefix/share" -type f -perm /111)
+[ -z "$executable" ] || fail "executable data under share/: $executable"
+grep -qx 'License: Zlib' "$prefix/share/doc/ssinstaller/copyright" ||
+    fail "the copyright file names no zlib licence"
+
+# The completion offers the commands, each command's options and the x86 program of aurora.
+complete_words() {  # the words bash would offer for the command line "$@" (the last word is completed)
+    (cd "$prefix/share/ssinstaller/examples/aurora" && bash -c '
+        source "$0"
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+        _sspack sspack "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+        printf "%s\n" "${COMPREPLY[@]}"' "$prefix/share/bash-completion/completions/sspack" "$@")
+}
+"$prefix/bin/sspack" --help >"$work/help"
+for command in $(sed -n 's/^  sspack \([a-z]*\).*/\1/p' "$work/help"); do
+    complete_words sspack "" | grep -qx "$command" || fail "completion lacks the command $command"
+    for option in $("$prefix/bin/sspack" help "$command" | sed -n 's/^        \(-[^ ]*\(, -[^ ]*\)\{0,1\}\).*/\1/p' |
+        tr ',' ' '); do
+        complete_words sspack "$command" - | grep -qx -- "$option" ||
+            fail "completion lacks $command $option"
+    done
+done
+complete_words sspack bu | grep -qx build || fail "completion: bu does not give build"
+complete_words sspack build --arch "" | sort | tr '\n' ' ' | grep -qx 'x64 x86 ' ||
+    fail "completion of --arch: $(complete_words sspack build --arch "")"
+complete_words sspack build "" | grep -qx aurora.ini || fail "completion offers no manifest"
+complete_words sspack info aur | grep -qx aurora.scr || fail "completion offers no .scr to info"
+say "completion offers every command and option of --help"
+
+# One manifest for both architectures: aurora.ini with Saver.x86= builds for x86 without a
+# warning, and the x86 installer carries the x86 program.
+cp -r "$prefix/share/ssinstaller/examples/aurora" "$work/aurora"
+printf 'Saver.x86=aurora-x86.scr\n' >>"$work/aurora/aurora.ini"
+run_installed "$prefix/bin/sspack" build "$work/aurora/aurora.ini" -o "$work/Aurora86.exe" \
+    --arch x86 -q --strict || fail "aurora for x86: $(cat "$work/err")"
+[ ! -s "$work/err" ] || fail "aurora for x86 gave messages: $(cat "$work/err")"
+run_installed "$prefix/bin/sspack" extract "$work/Aurora86.exe" SAVER -o "$work/x86" ||
+    fail "extract: $(cat "$work/err")"
+cmp -s "$work/x86/SAVER" "$prefix/share/ssinstaller/examples/aurora/aurora-x86.scr" ||
+    fail "the x86 installer does not carry aurora-x86.scr"
 
 build_minimal "$prefix/bin/sspack" "$prefix/share/ssinstaller" x64 \
     "$prefix/share/ssinstaller/stubs/ssinstaller-x64.exe"

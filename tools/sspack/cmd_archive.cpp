@@ -19,6 +19,7 @@
 #include "tools/sspack/file_safety.h"
 #include "tools/sspack/show_info.h"
 #include "tools/sspack/sspack_os.h"
+#include "tools/sspack/stub_face.h"
 #include "tools/sspack/text_util.h"
 
 namespace {
@@ -486,6 +487,34 @@ int CmdExtract(int argc, char** argv) {
             if (options.json) std::printf("\n]}\n");
             return 1;
         }
+    // The icon of a built installer too, when every entry was asked for: `info --manifest`
+    // names it as Icon=, so the folder rebuilds the same installer.
+    std::vector<uint8_t> icon;
+    bool icon_taken = false;
+    for (const std::string& name : names)
+        icon_taken = icon_taken || FoldedFileName(name) == FoldedFileName(kIconFileName);
+    if (options.names.empty() && !icon_taken && InstallerIcon(options.file, &icon)) {
+        const std::string path = options.out_dir + "/" + kIconFileName;
+        ScratchFile scratch(path);
+        const FileHandle file = PlatCreateNew(scratch.path().c_str());
+        const bool written =
+            file != kInvalidFile &&
+            PlatWrite(file, icon.data(), static_cast<uint32_t>(icon.size())) == icon.size();
+        if (file != kInvalidFile) PlatClose(file);
+        std::string reason;
+        if (!written || !scratch.MoveIntoPlace(&reason)) {
+            if (options.json) std::printf("\n]}\n");
+            return Fail(options.file + ": the icon: cannot write " + path +
+                        (reason.empty() ? "" : " (" + reason + ")"));
+        }
+        if (options.json) {
+            std::printf("%s\n  {\"name\": \"(icon)\", \"path\": %s, \"size\": %zu}",
+                        names.empty() ? "" : ",", JsonPath(path).c_str(), icon.size());
+        } else {
+            std::printf("%-16s  %10s  -> %s\n", "(icon)", Readable(icon.size()).c_str(),
+                        path.c_str());
+        }
+    }
     if (options.json) std::printf("\n]}\n");
     return 0;
 }

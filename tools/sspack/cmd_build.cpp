@@ -3,6 +3,7 @@
 // by the stub's size (offsets are absolute from the start of the file). Nothing is written until
 // the manifest has passed every check, and a failed build leaves no output file.
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -206,9 +207,14 @@ bool AddEntry(const BuildPlan& plan, const PlannedEntry& e, bool fall_back, Repo
 bool WriteStage(const BuildPlan& plan, const std::string& path, const std::vector<bool>& fall_back,
                 bool copy_from_reader, Reporter* r) {
     SetStickyErrorMode(1);
+    errno = 0;
     const FileHandle file = CreateNewArchive(path.c_str());
     if (file == kInvalidFile) {
-        r->Error("cannot create the scratch file '" + path + "'");
+        // The scratch file's name means nothing to the author; the output and the reason do.
+        const int reason = errno;
+        r->Error("cannot write the output '" + r->o->out +
+                 "': no new file can be made in its folder" +
+                 (reason ? std::string(" (") + std::strerror(reason) + ")" : ""));
         return false;
     }
     bool ok = true;
@@ -509,7 +515,14 @@ bool LoadStub(const Options& o, std::vector<uint8_t>* stub, std::string* arch, s
     }
     const std::string unreadable = InputProblem(CommandLinePath(path));
     if (!unreadable.empty()) {
-        r->Error("the stub '" + path + "' " + unreadable);
+        // A stub the environment names is said to come from there.
+        std::string origin;
+        for (const char* variable : {"SSPACK_STUB", "SSPACK_STUB_DIR"}) {
+            const char* value = std::getenv(variable);
+            if (o.stub.empty() && origin.empty() && value && *value)
+                origin = std::string(" (named by ") + variable + "=" + value + ")";
+        }
+        r->Error("the stub '" + path + "' " + unreadable + origin);
         return false;
     }
     if (!ReadFile(path, stub) || stub->empty()) {
@@ -546,7 +559,7 @@ bool PrepareStub(const Options& o, BuildPlan* p, const std::string& arch,
         std::string problem = SaverProblem(e.path, arch);
         if (!problem.empty())
             r->Diagnostic(o.manifest, e.line, o.strict,
-                          "[Files] Saver: '" + e.path + "' " + problem + strict);
+                          "[Files] " + e.key + ": '" + e.path + "' " + problem + strict);
         if (!problem.empty() && o.strict) return false;
         if (!problem.empty()) continue;
         std::vector<uint8_t> saver;
@@ -626,12 +639,13 @@ int CheckInputs(const Options& o, Reporter* r, BuildPlan* plan, std::vector<uint
     // In the order of the manifest's lines; what concerns the file as a whole comes first.
     std::stable_sort(d.items.begin(), d.items.end(),
                      [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    // -q leaves out the summary, never a warning.
     for (const Diagnostic& item : d.items)
-        if (item.error || !o.quiet || o.json)
-            r->Diagnostic(o.manifest, item.line, item.error, item.message);
+        r->Diagnostic(o.manifest, item.line, item.error, item.message);
     if (!loaded) return kExitUsage;
     std::string stub_path, arch;
     if (!LoadStub(o, stub, &arch, &stub_path, r)) return kExitUsage;
+    SelectArchitecture(arch, plan);
     if (plan->show.given && !ShowInputs(o, arch, plan, r)) return kExitUsage;
     std::string input = InputThatIs(o.out, plan->inputs);
     if (input.empty() && SameFile(CommandLinePath(stub_path), CommandLinePath(o.out)))

@@ -126,7 +126,12 @@ void PrintInfo(const InfoFields& f, bool manifest, const VersionInfo* face, Prin
             std::printf("Publisher=%s\n", p->Value("Publisher", publisher->value).c_str());
         if (version) std::printf("Version=%s\n", p->Value("Version", version->value).c_str());
     }
-    if (manifest) std::printf("Template=INFO\n");
+    if (manifest) {
+        std::printf("Template=INFO\n");
+        // `sspack extract` writes the installer's icon beside the entries.
+        if (face && !FindRecord(kIconFileName, kClassNormal))
+            std::printf("Icon=%s\n", kIconFileName);
+    }
 
     std::printf("\n[Texts]\n");
     for (int i = 0; i < info::kTextCount; ++i)
@@ -143,15 +148,79 @@ void PrintInfo(const InfoFields& f, bool manifest, const VersionInfo* face, Prin
         if (f.alt_given[i]) p->Text(kTextKeys[i], f.alt_texts[i], kDefaultEncoding);
 }
 
+// The same settings as one JSON document, keyed as the manifest keys them; texts in UTF-8.
+void PrintInfoJson(const std::string& file, const InfoFields& f, const VersionInfo* face) {
+    static const char* const kTextKeys[] = {"Question", "Success", "Failure", "Progress"};
+    std::vector<std::string> notes;
+    const auto text = [&notes](const char* key, const std::string& bytes, uint32_t code_page) {
+        bool exact = true;
+        const std::string decoded = DecodeText(bytes, code_page, &exact);
+        if (!exact)
+            notes.push_back(std::string(key) + ": bytes without meaning in code page " +
+                            std::to_string(code_page) + " became '?'");
+        return std::string("\"") + key + "\": " + JsonText(decoded);
+    };
+    const uint32_t encoding = f.code_page ? f.code_page : kDefaultEncoding;
+    std::string out = "{\"file\": " + JsonText(file) +
+                      ", \"certificate_size\": " + std::to_string(ReaderCertificateSize());
+    if (face) {
+        out += ", \"properties\": {";
+        const char* separator = "";
+        for (const VersionField& field : face->fields) {
+            out += separator + JsonText(field.key) + ": " + JsonText(field.value);
+            separator = ", ";
+        }
+        out += "}";
+    }
+    out += ", \"installer\": {" + text("Name", f.name, encoding) +
+           ", \"CodePage\": " + std::to_string(f.code_page);
+    const std::string follow = FollowUpWord(f.follow_up);
+    out += ", \"FollowUp\": " + (follow.empty() ? std::to_string(f.follow_up) : JsonText(follow));
+    out += std::string(", \"ShowProgress\": ") + (f.show_progress ? "true" : "false");
+    out += std::string(", \"KeepCurrentSaver\": ") + (f.keep_current_saver ? "true" : "false");
+    if (!f.document_path.empty()) out += ", " + text("DocumentPath", f.document_path, encoding);
+    if (face) {
+        const VersionField* publisher = face->Field("CompanyName");
+        const VersionField* version = face->Field("FileVersion");
+        if (publisher && !publisher->value.empty())
+            out += ", \"Publisher\": " + JsonText(publisher->value);
+        if (version) out += ", \"Version\": " + JsonText(version->value);
+    }
+    out += "}, \"texts\": {";
+    const char* separator = "";
+    for (int i = 0; i < info::kTextCount; ++i) {
+        if (!f.text_given[i]) continue;
+        out += separator + text(kTextKeys[i], f.texts[i], encoding);
+        separator = ", ";
+    }
+    if (f.custom_labels)
+        out += std::string(separator) + text("Yes", f.yes_label, encoding) + ", " +
+               text("No", f.no_label, encoding);
+    out += "}";
+    if (f.code_page != 0) {
+        out += ", \"alternative\": {\"CodePage\": " + std::to_string(kDefaultEncoding) + ", " +
+               text("Name", f.alt_name, kDefaultEncoding);
+        for (int i = 0; i < info::kTextCount; ++i)
+            if (f.alt_given[i]) out += ", " + text(kTextKeys[i], f.alt_texts[i], kDefaultEncoding);
+        out += "}";
+    }
+    out += ", \"notes\": [";
+    for (size_t i = 0; i < notes.size(); ++i)
+        out += (i ? ", " : "") + JsonText(notes[i]);
+    std::printf("%s]}\n", out.c_str());
+}
+
 }  // namespace
 
 int CmdInfo(int argc, char** argv) {
     std::string file;
-    bool manifest = false;
+    bool manifest = false, json = false;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--manifest") {
             manifest = true;
+        } else if (arg == "--json") {
+            json = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "sspack: info: unknown option '%s'\n", arg.c_str());
             return 1;
@@ -162,8 +231,8 @@ int CmdInfo(int argc, char** argv) {
             return 1;
         }
     }
-    if (file.empty()) {
-        std::fprintf(stderr, "usage: sspack info FILE [--manifest]\n");
+    if (file.empty() || (manifest && json)) {
+        std::fprintf(stderr, "usage: sspack info FILE [--manifest|--json]\n");
         return 1;
     }
     const std::string problem = InputProblem(CommandLinePath(file));
@@ -172,7 +241,8 @@ int CmdInfo(int argc, char** argv) {
         return 1;
     }
     if (OpenArchive(file.c_str()) == kInvalidFile) {
-        std::fprintf(stderr, "sspack: info: %s: no payload archive found\n", file.c_str());
+        std::fprintf(stderr, "sspack: info: %s: no payload archive found%s\n", file.c_str(),
+                     MissingPayloadHint(file).c_str());
         return 1;
     }
     std::vector<uint8_t> block(info::kBlockSize, 0);
@@ -180,6 +250,12 @@ int CmdInfo(int argc, char** argv) {
         CloseArchive(ReaderHandle());
         std::fprintf(stderr, "sspack: info: %s: no readable INFO entry\n", file.c_str());
         return 1;
+    }
+    if (json) {
+        const VersionInfo face = ReadFileVersionInfo(file);
+        PrintInfoJson(file, DecodeInfoBlock(block.data()), IsStubVersion(face) ? &face : nullptr);
+        CloseArchive(ReaderHandle());
+        return 0;
     }
     Printer printer;
     const std::string shown = EscapedControls(file, true);

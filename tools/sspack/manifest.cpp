@@ -52,6 +52,7 @@ const KnownKey kKnownKeys[] = {
     {"alternative", "failure", false},
     {"alternative", "progress", false},
     {"files", "saver", false},
+    {"files", "saver.x86", false},
     {"files", "stub", false},
     {"files", "movie", false},
     {"files", "zett", false},
@@ -143,7 +144,7 @@ std::string ClosestKey(const std::string& section, const std::string& key) {
         "Name",         "CodePage", "Encoding", "FollowUp", "ShowProgress", "KeepCurrentSaver",
         "DocumentPath", "Template", "Question", "Success",  "Failure",      "Progress",
         "Yes",          "No",       "Saver",    "Stub",     "Movie",        "Zett",
-        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional",   "Picture",
+        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional",   "Saver.x86",    "Picture",
         "Music",        "Interval", "Order",    "Fit",      "Transition",   "TransitionTime",
         "Background",   "MaxSide"};
     std::string best;
@@ -256,8 +257,9 @@ std::string PathHint(const fs::path& dir, const std::string& value) {
     std::string wanted = value;
     for (char& c : wanted)
         if (c == '\\') c = '/';
-    // Each part of the path found again in its folder, ignoring case.
-    fs::path found = dir;
+    // Each part of the path found again in its folder, ignoring case. A manifest given by its
+    // bare name lies in the current folder.
+    fs::path found = dir.empty() ? fs::path(".") : dir;
     std::string shown;
     size_t start = 0;
     while (start <= wanted.size()) {
@@ -364,6 +366,7 @@ struct Loader {
     void ShowSettingsKeys();
     void ShowFiles(const char* key, std::vector<ShowSourceFile>* out);
     void Captions();
+    void ArchitectureSavers();
     void Limits();
     bool CheckFile(const Item& item, PlannedEntry* entry);
     void EntryOptions(PlannedEntry* entry, bool has_file);
@@ -728,9 +731,12 @@ void Loader::Files() {
         EntryOptions(&entry, true);
         if (ok) plan->entries.push_back(entry);
     }
+    ArchitectureSavers();
     // Options for additional files that do not exist.
     for (const Item& item : items) {
-        if (item.section != "files" || !IsOptionKey(item.section, item.key)) continue;
+        if (item.section != "files" || !IsOptionKey(item.section, item.key) ||
+            FindKnown(item.section, item.key))
+            continue;
         const std::string base = item.key.substr(0, item.key.find('.'));
         const std::string option = item.key.substr(item.key.find('.') + 1);
         bool known = option == "compress" || option == "scramble";
@@ -1031,6 +1037,22 @@ void Loader::Captions() {
     }
 }
 
+// Saver.x86=: the program an x86 installer carries instead of Saver='s (an x64 program).
+void Loader::ArchitectureSavers() {
+    const Item* item = Find(items, "files", "Saver.x86");
+    if (!item) return;
+    if (!Find(items, "files", "Saver")) {
+        d->Error(item->line, item->shown +
+                                 " is given without [Files] Saver=, the program of the "
+                                 "x64 installer");
+        return;
+    }
+    PlannedEntry entry;
+    entry.name = "SAVER";
+    entry.key = "Saver.x86";
+    if (CheckFile(*item, &entry)) plan->saver_x86 = entry;
+}
+
 void Loader::Limits() {
     const std::vector<PlannedEntry>& entries = plan->entries;
     for (const PlannedEntry& e : entries)
@@ -1148,6 +1170,18 @@ std::string FollowUpWord(uint32_t action) {
     }
 }
 
+void SelectArchitecture(const std::string& arch, BuildPlan* plan) {
+    if (arch != "x86" || plan->saver_x86.path.empty()) return;
+    for (PlannedEntry& e : plan->entries) {
+        if (e.name != "SAVER") continue;
+        // The entry's options (Saver.Compress, Saver.Scramble) stay as they were.
+        e.path = plan->saver_x86.path;
+        e.line = plan->saver_x86.line;
+        e.size = plan->saver_x86.size;
+        e.key = plan->saver_x86.key;
+    }
+}
+
 bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPlan* plan) {
     d->file = path;
     *plan = BuildPlan();
@@ -1165,6 +1199,19 @@ bool LoadManifest(const std::string& path, bool strict, Diagnostics* d, BuildPla
     text << in.rdbuf();
     if (LooksLikeUtf16(text.str())) {
         d->Error(0, "the manifest is UTF-16; save it as UTF-8");
+        return false;
+    }
+    // A manifest saved in Latin-1 or another code page: one error at its first such byte, not
+    // one per text.
+    size_t bad = 0;
+    if (!ValidUtf8(text.str(), &bad)) {
+        const std::string& all = text.str();
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(all[bad]));
+        d->Error(1 + static_cast<int>(std::count(all.begin(), all.begin() + bad, '\n')),
+                 std::string("byte ") + byte +
+                     " is not UTF-8: the manifest was saved in another encoding (Latin-1?); "
+                     "save it as UTF-8");
         return false;
     }
     const IniText ini = ParseIni(text.str(), d);

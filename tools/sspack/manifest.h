@@ -58,6 +58,7 @@ struct BuildPlan {
     std::vector<uint8_t> info_block;    // the whole INFO entry, info::kBlockSize bytes
     std::vector<PlannedEntry> entries;  // payload order
     StubFace face;                      // the installer's file properties and icon
+    PlannedEntry saver_x86;             // Saver.x86=: SAVER of an x86 installer; no path: none
     std::vector<std::string>
         inputs;  // every file read (UTF-8), for the output-overwrites-input test
     ShowSource show;
@@ -84,6 +85,10 @@ std::string ShowFitWord(uint8_t fit);
 std::string ShowTransitionWord(uint8_t transition);
 // Milliseconds as the manifest's seconds ("8", "1.5").
 std::string SecondsText(uint32_t ms);
+
+// Takes the screen saver program given for `arch` (Saver.x86=) as SAVER, in place of Saver='s;
+// nothing changes for an architecture the manifest names no program for.
+void SelectArchitecture(const std::string& arch, BuildPlan* plan);
 
 // Name of the k-th additional file's entry (0: "ADDTL", then ADDTL01, ADDTL02, ...).
 std::string AdditionalEntryName(size_t k);

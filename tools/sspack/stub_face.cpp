@@ -2,11 +2,14 @@
 #include "tools/sspack/stub_face.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "tools/sspack/pe_image.h"
 #include "tools/sspack/picture.h"
+
+namespace fs = std::filesystem;
 
 // UTF-8 to UTF-16 units; false when the text is not UTF-8.
 bool Utf16Of(const std::string& text, std::vector<uint16_t>* out) {
@@ -417,6 +420,48 @@ VersionInfo ReadFileVersionInfo(const std::string& path) {
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<size_t>(in.gcount()));
     return ReadVersionInfo(bytes);
+}
+
+bool InstallerIcon(const std::string& path, std::vector<uint8_t>* ico) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    std::vector<uint8_t> bytes(size_t{1} << 20);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    PeImage pe;
+    std::string problem;
+    if (!IsStubVersion(ReadVersionInfo(bytes)) || !ReadPeImage(bytes, &pe, &problem)) return false;
+    const PeResource* group = FindPeResource(pe, kResourceGroupIcon, kStubIconGroup);
+    if (!group || group->size < 6) return false;
+    const uint8_t* g = &bytes[group->offset];
+    const uint32_t count = Get16(g + 4);
+    if (count == 0 || 6 + 14ull * count > group->size) return false;
+    // The file: its header, one 16-byte entry per image (the group's entry with the image's
+    // offset in the file in place of its resource number), then the images.
+    ico->assign(g, g + 6);
+    std::vector<uint8_t> images;
+    uint32_t offset = 6 + 16 * count;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* e = g + 6 + 14 * i;
+        const PeResource* r = FindPeResource(pe, kResourceIcon, Get16(e + 12));
+        if (!r || r->size != Get32(e + 8)) return false;
+        ico->insert(ico->end(), e, e + 12);
+        for (int k = 0; k < 4; ++k)
+            ico->push_back(static_cast<uint8_t>(offset >> (8 * k)));
+        images.insert(images.end(), bytes.begin() + r->offset, bytes.begin() + r->offset + r->size);
+        offset += r->size;
+    }
+    ico->insert(ico->end(), images.begin(), images.end());
+    return true;
+}
+
+std::string MissingPayloadHint(const std::string& path) {
+    const VersionInfo info = ReadFileVersionInfo(path);
+    if (!IsStubVersion(info)) return "";
+    const VersionField* description = info.Field("FileDescription");
+    if (description && description->value == "Screen saver installer")
+        return " (it is the installer stub itself, which carries none)";
+    return " (it is an installer whose payload is missing or cut short: the file may be "
+           "incomplete, from an interrupted download or copy)";
 }
 
 bool IsStubVersion(const VersionInfo& info) {

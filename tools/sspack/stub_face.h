@@ -63,6 +63,16 @@ VersionInfo ReadFileVersionInfo(const std::string& path);
 // every value that sspack writes.
 bool IsStubVersion(const VersionInfo& info);
 
+// The icon of the installer at `path` (built from the stub: its icon 200) as an .ico file that
+// Icon= takes back; false when the file is no such installer. Its name beside the extracted
+// entries, which `sspack info --manifest` gives as Icon=.
+bool InstallerIcon(const std::string& path, std::vector<uint8_t>* ico);
+constexpr char kIconFileName[] = "icon.ico";
+
+// For a file without a payload archive: " (...)" saying that it is the bare stub, or an
+// installer cut short; "" for any other file.
+std::string MissingPayloadHint(const std::string& path);
+
 // Writes the face into the stub's bytes. False with `problem` (one line, without the file name)
 // when the icon file cannot be used or the stub has no room.
 bool ApplyFace(const StubFace& face, std::vector<uint8_t>* stub, std::string* problem);

@@ -54,8 +54,13 @@ std::string FindStub(const std::string& arch, bool host, std::vector<std::string
     };
     std::vector<Candidate> candidates;
     const std::string installed = InstalledStubName(arch, host);
+    // A folder named by SSPACK_STUB_DIR is the one place looked at: a stub missing there is an
+    // error, never another stub taken in silence.
     const char* dir = std::getenv("SSPACK_STUB_DIR");
-    if (dir && *dir) candidates.push_back({(fs::u8path(dir) / installed).u8string(), false});
+    if (dir && *dir) {
+        tried->push_back((fs::u8path(dir) / installed).u8string());
+        return tried->back();
+    }
     char self[1024];
     if (PlatModuleFileName(self, sizeof self) > 0) {
         const fs::path bin = fs::path(self).parent_path();

@@ -10,7 +10,8 @@ namespace {
 
 const CommandUsage kCommandUsage[] = {
     {"build", "MANIFEST -o OUT [OPTION...]", "make an installer from a manifest"},
-    {"info", "FILE [--manifest]", "the settings of an installer or .scr, as manifest keys"},
+    {"init", "[FOLDER]", "write a first manifest for the pictures, music or program in FOLDER"},
+    {"info", "FILE [--manifest|--json]", "the settings of an installer or .scr, as manifest keys"},
     {"list", "FILE [--json]", "the directory of an installer or .scr"},
     {"verify", "FILE [--json]", "expand every compressed entry and check every block"},
     {"extract", "FILE [NAME...] -o DIR", "write the entries' content into DIR"},
@@ -39,11 +40,12 @@ const OptionUsage kOptionUsage[] = {
     {"build", "--timestamp URL", "have the signature time-stamped by an RFC 3161 server"},
     {"build", "--ca FILE", "the CA certificates the signature is checked against"},
     {"info", "--manifest", "print a whole manifest that rebuilds the installer"},
-    {"list", "--json", "the directory as JSON"},
-    {"verify", "--json", "the result per entry as JSON"},
+    {"info", "--json", "the settings as one JSON document"},
+    {"list", "--json", "the directory as one JSON document"},
+    {"verify", "--json", "the result per entry as one JSON document"},
     {"extract", "NAME", "only these entries (default: every entry)"},
     {"extract", "-o DIR", "the folder to write into (required; made when missing)"},
-    {"extract", "--json", "what was written, as JSON"},
+    {"extract", "--json", "what was written, as one JSON document"},
 };
 
 const CommandUsage* Find(const char* name) {

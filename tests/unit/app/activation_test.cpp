@@ -3,6 +3,7 @@
 // their byte counts, and the bounds of the path buffers.
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/activation.h"
@@ -280,7 +281,7 @@ TEST_F(Activation, UninstallEntryValuesAndByteCounts) {
         // Each value has its own create, set and close; the counts leave the NUL out.
         std::vector<std::string> calls =
             Calls({"RegCreateKeyExA", "RegSetValueExA", "RegCloseKey"});
-        ASSERT_EQ(calls.size(), 6u);
+        ASSERT_GE(calls.size(), 6u);
         EXPECT_EQ(calls[0].find("RegCreateKeyExA(HKEY_LOCAL_MACHINE, SOFTWARE\\Microsoft\\Windows\\"
                                 "CurrentVersion\\UnInstall\\" +
                                 std::string(row.file_name) + ", 0xF003F) = 0"),
@@ -298,6 +299,97 @@ TEST_F(Activation, UninstallEntryValuesAndByteCounts) {
     EXPECT_EQ(std::string("Screensaver (Aquarium)").size(), 22u);
 }
 
+// What Apps & Features shows beside the name: publisher and version from the installer's own
+// version resource in the system's code page, the installed file as icon and its size in KB
+// (rounded up), no Modify or Repair.
+TEST_F(Activation, UninstallDetailsFromTheVersionResource) {
+    struct Row {
+        const char* tag;
+        Bytes resource;
+        uint32_t code_page;
+        size_t file_bytes;      // SIZE_MAX: no file
+        const char* publisher;  // null: not written
+        const char* version;
+        int kilobytes;  // -1: not written
+    };
+    // A string's node starts 6 bytes before its key.
+    const auto node_of = [](const Bytes& block, const std::string& key) {
+        Bytes wide;
+        for (char c : key)
+            wide.insert(wide.end(), {static_cast<uint8_t>(c), 0});
+        return std::search(block.begin(), block.end(), wide.begin(), wide.end()) - block.begin() -
+               6;
+    };
+    // The block ends inside the version's value.
+    Bytes cut = VersionResource("Acme", "1.0");
+    cut.resize(node_of(cut, "ProductVersion") + 6 + 30 + 20);
+    // A publisher that claims 65 code units: more than the 64 the installer converts.
+    Bytes long_string = VersionResource("Acme", "1.0");
+    long_string[node_of(long_string, "CompanyName") + 2] = 65;
+    // On Windows the version resource lies among the program's other resources.
+    Bytes among = Bytes(24, 0x5A);
+    const Bytes version = VersionResource("Acme", "3.1");
+    among.insert(among.end(), version.begin(), version.end());
+    const Row rows[] = {
+        {"publisher in code page 1252, version as sspack wrote it",
+         VersionResource("Soci\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "2.1.0.3"), 1252, 2049,
+         "Soci\xE9t\xE9 \x80", "2.1.0.3", 3},
+        {"a character the code page lacks becomes '?'",
+         VersionResource("Soci\xC3\xA9t\xC3\xA9", "1.0"), 1251, 1024, "Soci?t?", "1.0", 1},
+        {"no Publisher= in the manifest: sspack leaves the value zeros", VersionResource("", "0.1"),
+         1252, 0, nullptr, "0.1", 0},
+        {"63 characters fit", VersionResource(std::string(63, 'P'), "1.0"), 1252, 1,
+         "PPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPPP", "1.0", 1},
+        {"no version resource", {}, 1252, 5000, nullptr, nullptr, 5},
+        {"a value that runs past the block is not read", cut, 1252, 5000, "Acme", nullptr, 5},
+        {"a value longer than the buffer is left out", long_string, 1252, 5000, nullptr, "1.0", 5},
+        {"found among other resources", among, 1252, 5000, "Acme", "3.1", 5},
+        {"no installed file: no size", VersionResource("Acme", "1.0"), 1252, SIZE_MAX, "Acme",
+         "1.0", -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.tag);
+        SetUp();
+        UseName("Aquarium.scr");
+        HostSetACP(row.code_page);
+        HostSetVersionResource(row.resource);
+        if (row.file_bytes != SIZE_MAX) {
+            std::filesystem::create_directories(WindowsFile(""));
+            WriteWholeFile(WindowsFile("Aquarium.scr"), Bytes(row.file_bytes, 'x'));
+        }
+        EXPECT_EQ(RegisterUninstall(), 1);
+        const std::string key = kUninstallKey + std::string("Aquarium.scr");
+        uint32_t type = 0;
+        std::string data;
+        EXPECT_EQ(HostRegistryValue(key, "Publisher", &type, &data), row.publisher != nullptr);
+        if (row.publisher) {
+            EXPECT_EQ(data, row.publisher);
+        }
+        EXPECT_EQ(HostRegistryValue(key, "DisplayVersion", &type, &data), row.version != nullptr);
+        if (row.version) {
+            EXPECT_EQ(data, row.version);
+        }
+        ASSERT_TRUE(HostRegistryValue(key, "DisplayIcon", &type, &data));
+        EXPECT_EQ(type, 1u);
+        EXPECT_EQ(data, "C:\\WINDOWS\\Aquarium.scr");
+        const auto dword = [](uint32_t v) { return std::string(reinterpret_cast<char*>(&v), 4); };
+        EXPECT_EQ(HostRegistryValue(key, "EstimatedSize", &type, &data), row.kilobytes >= 0);
+        if (row.kilobytes >= 0) {
+            EXPECT_EQ(type, 4u);
+            EXPECT_EQ(data, dword(static_cast<uint32_t>(row.kilobytes)));
+        }
+        for (const char* name : {"NoModify", "NoRepair"}) {
+            ASSERT_TRUE(HostRegistryValue(key, name, &type, &data)) << name;
+            EXPECT_EQ(type, 4u);
+            EXPECT_EQ(data, dword(1)) << name;
+        }
+        // The two values of the entry keep their own create, set and close; the details
+        // follow under one more.
+        std::vector<std::string> calls = Calls({"RegCreateKeyExA", "RegCloseKey"});
+        EXPECT_EQ(calls.size(), 6u);
+    }
+}
+
 TEST_F(Activation, AnExistingKeyIsReusedAndItsValuesReplaced) {
     HostSetRegistryText(
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\UnInstall\\"
@@ -308,7 +400,7 @@ TEST_F(Activation, AnExistingKeyIsReusedAndItsValuesReplaced) {
     UseName("Aquarium.scr");
     EXPECT_EQ(RegisterUninstall(), 1);
     std::vector<std::string> creates = HostEventsStartingWith("RegCreateKeyExA(");
-    ASSERT_EQ(creates.size(), 2u);
+    ASSERT_EQ(creates.size(), 3u);
     for (const std::string& c : creates)
         EXPECT_NE(c.find("opened existing"), std::string::npos) << c;
     std::string key = kUninstallKey + std::string("Aquarium.scr");
@@ -337,10 +429,11 @@ TEST_F(Activation, RegistryFailuresAreNotShownAndTheSecondValueIsTried) {
         size_t closes;
     };
     const Row rows[] = {
-        {"first create fails", kHostRegCreateKey, 1, 1, false, true, 1},
-        {"second create fails", kHostRegCreateKey, 2, 0, true, false, 1},
-        {"first set fails: the key is closed anyway", kHostRegSetValue, 1, 1, false, true, 2},
-        {"second set fails", kHostRegSetValue, 2, 0, true, false, 2},
+        {"first create fails", kHostRegCreateKey, 1, 1, false, true, 2},
+        {"second create fails", kHostRegCreateKey, 2, 0, true, false, 2},
+        {"first set fails: the key is closed anyway", kHostRegSetValue, 1, 1, false, true, 3},
+        {"second set fails", kHostRegSetValue, 2, 0, true, false, 3},
+        {"the details' create fails: the entry stands", kHostRegCreateKey, 3, 1, true, true, 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tag);

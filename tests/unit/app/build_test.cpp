@@ -296,6 +296,7 @@ TEST_F(Build, DisplayPropertiesIsClosedBeforeTheFileIsWritten) {
         std::vector<std::string> calls;  // SendMessageA, PostMessageA, Sleep, screen saver file
         bool succeeds;
     };
+    // The creations of the file (the uninstall entry reads its size afterwards).
     const std::string create = "CreateFileA(C:\\WINDOWS\\Aquarium.scr";
     const Row rows[] = {
         {"no such window", false, 0, 0, {create}, true},
@@ -351,7 +352,8 @@ TEST_F(Build, DisplayPropertiesIsClosedBeforeTheFileIsWritten) {
         for (const std::string& e : HostEvents()) {
             if (e.rfind("SendMessageA(", 0) == 0 || e.rfind("PostMessageA(", 0) == 0) {
                 calls.push_back(e.substr(0, e.find('(')));
-            } else if (e.rfind("Sleep(", 0) == 0 || e.rfind(create, 0) == 0) {
+            } else if (e.rfind("Sleep(", 0) == 0 ||
+                       (e.rfind(create, 0) == 0 && e.find("GENERIC_WRITE") != std::string::npos)) {
                 calls.push_back(e.rfind("Sleep(", 0) == 0 ? e : create);
             }
         }
@@ -515,30 +517,37 @@ TEST_F(Build, ActivationAndTheUninstallEntry) {
         {"activated, registered, reported",
          0,
          "Installed.",
-         {"WritePrivateProfileStringW", "SystemParametersInfoA", "RegSetValueExA", "RegSetValueExA",
-          "MessageBoxIndirectA"}},
+         {"WritePrivateProfileStringW", "SystemParametersInfoA", "Entry", "MessageBoxIndirectA"}},
         {"KeepCurrentSaver: system.ini and the switch untouched",
          0x100,
          "Installed.",
-         {"RegSetValueExA", "RegSetValueExA", "MessageBoxIndirectA"}},
+         {"Entry", "MessageBoxIndirectA"}},
         {"empty completion text: nothing shown",
          0,
          "",
-         {"WritePrivateProfileStringW", "SystemParametersInfoA", "RegSetValueExA",
-          "RegSetValueExA"}},
+         {"WritePrivateProfileStringW", "SystemParametersInfoA", "Entry"}},
     };
+    // The uninstall entry's values: name, command, publisher, version, icon, size, no Modify,
+    // no Repair.
+    const std::vector<std::string> entry(8, "RegSetValueExA");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tag);
         SetUp();
         InfoBytes info = AquariumInfo().Word(kInfoKeepCurrentSaver, row.keep_current_saver);
         info.Text(1, row.completion, !row.completion.empty());
         ProgressDialog = 66;
+        HostSetVersionResource(VersionResource("Acme Screens", "2.0.1"));
         Run(StandardPayload(info.bytes));
         EXPECT_EQ(InstallSucceeded, 1);
-        std::vector<std::string> calls;
+        std::vector<std::string> calls, expected;
         for (const std::string& e : Calls(kinds))
             calls.push_back(e.substr(0, e.find('(')));
-        EXPECT_EQ(calls, row.calls);
+        for (const std::string& c : row.calls)
+            if (c == "Entry")
+                expected.insert(expected.end(), entry.begin(), entry.end());
+            else
+                expected.push_back(c);
+        EXPECT_EQ(calls, expected);
         std::string value;
         EXPECT_EQ(HostProfileValue("system.ini", "boot", "SCRNSAVE.EXE", &value),
                   row.keep_current_saver == 0);
@@ -549,6 +558,15 @@ TEST_F(Build, ActivationAndTheUninstallEntry) {
         EXPECT_EQ(value, "Screensaver (Aquarium)");
         EXPECT_TRUE(HostRegistryValue(kKey, "UninstallString", nullptr, &value));
         EXPECT_EQ(value, "\"C:\\WINDOWS\\Aquarium.scr\" /U");
+        EXPECT_TRUE(HostRegistryValue(kKey, "Publisher", nullptr, &value));
+        EXPECT_EQ(value, "Acme Screens");
+        EXPECT_TRUE(HostRegistryValue(kKey, "DisplayVersion", nullptr, &value));
+        EXPECT_EQ(value, "2.0.1");
+        // The installed file's size, in KB rounded up.
+        const uint32_t kilobytes = static_cast<uint32_t>(
+            (ReadWholeFile(WindowsFile("Aquarium.scr")).size() + 1023) / 1024);
+        EXPECT_TRUE(HostRegistryValue(kKey, "EstimatedSize", nullptr, &value));
+        EXPECT_EQ(value, std::string(reinterpret_cast<const char*>(&kilobytes), 4));
         EXPECT_EQ(HostEventsStartingWith("EndDialog(66").size(), 1u);
     }
 }

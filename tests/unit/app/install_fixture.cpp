@@ -145,3 +145,73 @@ std::vector<std::string> InstallTest::Calls(const std::vector<std::string>& call
             if (e.compare(0, c.size() + 1, c + "(") == 0) out.push_back(e);
     return out;
 }
+
+namespace {
+
+void Put16(Bytes* b, uint32_t v) {
+    b->push_back(static_cast<uint8_t>(v));
+    b->push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Pad4(Bytes* b) {
+    while (b->size() % 4)
+        b->push_back(0);
+}
+
+// One node: its length, value length (in code units for a text), type, key, value, children.
+Bytes VersionNode(const std::string& key, const Bytes& value, uint32_t value_length, bool text,
+                  const std::vector<Bytes>& children) {
+    Bytes b;
+    Put16(&b, 0);
+    Put16(&b, value_length);
+    Put16(&b, text ? 1 : 0);
+    for (char c : key)
+        Put16(&b, static_cast<uint8_t>(c));
+    Put16(&b, 0);
+    Pad4(&b);
+    b.insert(b.end(), value.begin(), value.end());
+    for (const Bytes& child : children) {
+        Pad4(&b);
+        b.insert(b.end(), child.begin(), child.end());
+    }
+    b[0] = static_cast<uint8_t>(b.size());
+    b[1] = static_cast<uint8_t>(b.size() >> 8);
+    return b;
+}
+
+// A string value of 64 code units: the text (UTF-8 of the basic plane) and zeros.
+Bytes VersionString(const std::string& key, const std::string& utf8) {
+    Bytes value;
+    for (size_t i = 0; i < utf8.size();) {
+        const uint8_t c = static_cast<uint8_t>(utf8[i]);
+        uint32_t unit = c;
+        size_t n = 1;
+        if (c >= 0xE0) {
+            unit = (c & 0x0F) << 12 | (utf8[i + 1] & 0x3F) << 6 | (utf8[i + 2] & 0x3F);
+            n = 3;
+        } else if (c >= 0xC0) {
+            unit = (c & 0x1F) << 6 | (utf8[i + 1] & 0x3F);
+            n = 2;
+        }
+        Put16(&value, unit);
+        i += n;
+    }
+    value.resize(128, 0);
+    return VersionNode(key, value, 64, true, {});
+}
+
+}  // namespace
+
+Bytes VersionResource(const std::string& company, const std::string& version) {
+    Bytes fixed(52, 0);
+    fixed[0] = 0xBD, fixed[1] = 0x04, fixed[2] = 0xEF, fixed[3] = 0xFE;  // VS_FFI_SIGNATURE
+    const Bytes table = VersionNode(
+        "040904B0", {}, 0, true,
+        {VersionString("CompanyName", company), VersionString("FileDescription", "Aquarium"),
+         VersionString("FileVersion", version), VersionString("InternalName", "ssinstaller"),
+         VersionString("ProductVersion", version)});
+    const Bytes strings = VersionNode("StringFileInfo", {}, 0, true, {table});
+    const Bytes translation = VersionNode("Translation", {0x09, 0x04, 0xB0, 0x04}, 4, false, {});
+    const Bytes vars = VersionNode("VarFileInfo", {}, 0, true, {translation});
+    return VersionNode("VS_VERSION_INFO", fixed, 52, false, {strings, vars});
+}

@@ -36,6 +36,11 @@ struct PayloadEntry {
 std::vector<PayloadEntry> StandardPayload(const Bytes& info);
 Bytes SaverProgram();  // what SAVER holds: "MZ" and some bytes
 
+// A version resource laid out as the installer stub's after sspack filled it: the fixed
+// information, then StringFileInfo with CompanyName and ProductVersion (UTF-8 here) padded with
+// zeros to 64 code units, as sspack leaves a short value, and VarFileInfo.
+Bytes VersionResource(const std::string& company, const std::string& version);
+
 // Removes the entry `name` from `entries`.
 std::vector<PayloadEntry> Without(std::vector<PayloadEntry> entries, const std::string& name);
 

@@ -443,6 +443,17 @@ TEST(SspackBuild, OutputModes) {
     EXPECT_EQ(quiet.exit_code, 0) << quiet.err;
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "");
+    // -q prints warnings: only the summary goes.
+    ManifestParts warned;
+    warned.files += "Document=readme.txt\n";
+    const RunResult quiet_warned =
+        BuildWithHostStub(WriteManifest(dir, ManifestText(warned)), dir.File("w.exe"), dir, "-q");
+    EXPECT_EQ(quiet_warned.exit_code, 0) << quiet_warned.err;
+    EXPECT_EQ(quiet_warned.out, "");
+    EXPECT_NE(quiet_warned.err.find(": warning: [Files] Document is carried but never opened"),
+              std::string::npos)
+        << quiet_warned.err;
+    WriteManifest(dir, ManifestText(FullParts()));
 
     const RunResult json = BuildWithHostStub(manifest, dir.File("j.exe"), dir, "--json --verify");
     EXPECT_EQ(json.exit_code, 0) << json.err;
@@ -452,7 +463,7 @@ TEST(SspackBuild, OutputModes) {
         const size_t end = json.out.find('\n', start);
         const std::string line = json.out.substr(start, end - start);
         EXPECT_EQ(line.front(), '{') << line;
-        EXPECT_EQ(line.back(), '}') << line;
+        EXPECT_TRUE(IsJsonDocument(line)) << line;
         entries += line.rfind("{\"entry\": ", 0) == 0;
         start = end + 1;
     }
@@ -460,6 +471,38 @@ TEST(SspackBuild, OutputModes) {
     EXPECT_NE(json.out.find("{\"result\": \"built\""), std::string::npos) << json.out;
     EXPECT_NE(json.out.find("{\"verified\": "), std::string::npos) << json.out;
     EXPECT_EQ(ReadWholeFile(dir.File("q.exe")), ReadWholeFile(dir.File("j.exe")));
+
+    // The other commands print one JSON document each, whatever the texts hold.
+    ManifestParts odd = FullParts();
+    odd.texts = "Question=Say \"yes\"\\or no\tnow?\nSuccess=caf\xC3\xA9\n";
+    const std::string odd_manifest = WriteManifest(dir, ManifestText(odd));
+    ASSERT_EQ(BuildWithHostStub(odd_manifest, dir.File("o.exe"), dir).exit_code, 0);
+    struct Row {
+        std::string args;
+        const char* needle;
+    };
+    const Row rows[] = {
+        {"info o.exe --json", "\"Question\": \"Say \\\"yes\\\"\\\\or no\\u0009now?\""},
+        {"info o.exe --json", "\"Success\": \"caf\xC3\xA9\""},
+        {"info o.exe --json", "\"alternative\": {\"CodePage\": 1252, \"Name\": \"Minimal\""},
+        {"info o.exe --json", "\"FollowUp\": \"open-document\", \"ShowProgress\": true"},
+        {"list o.exe --json", "\"records\": ["},
+        {"verify o.exe --json", "\"ok\": true}"},
+        {"extract o.exe --json -o x", "\"extracted\": ["},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args);
+        std::string args = row.args;
+        args.replace(args.find("o.exe"), 5, Quoted(dir.File("o.exe")));
+        if (args.find(" x") != std::string::npos)
+            args.replace(args.find(" x"), 2, " " + Quoted(dir.File("x")));
+        const RunResult r = RunSspack(args, dir);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(IsJsonDocument(r.out)) << r.out;
+        EXPECT_NE(r.out.find(row.needle), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(RunSspack("info " + Quoted(dir.File("o.exe")) + " --json --manifest", dir).exit_code,
+              1);
 
     // Not a terminal: no progress bar on standard error.
     const RunResult plain = BuildWithHostStub(manifest, dir.File("p.exe"), dir);

@@ -45,9 +45,10 @@ bool Holds(const Bytes& haystack, const Bytes& needle) {
 }
 
 RunResult Build(const ScratchDir& dir, const std::string& installer, const std::string& out,
-                const std::string& args) {
+                const std::string& args, const std::string& files = "") {
     ManifestParts p;
     p.installer = installer;
+    p.files += files;
     return RunSspack(
         "build " + Quoted(WriteManifest(dir, ManifestText(p))) + " -o " + Quoted(out) + " " + args,
         dir);
@@ -258,6 +259,23 @@ TEST(SspackFace, IconReplacesTheStubsImagesInPlace) {
             // Each image now is one of the file's images, byte for byte.
             EXPECT_TRUE(Holds(ico, after[i].second)) << "image " << i;
         }
+        // The round trip: extract writes the icon, info --manifest names it, and the folder
+        // builds the same installer.
+        const std::string folder = dir.File("x");
+        const RunResult extracted =
+            RunSspack("extract " + Quoted(out) + " -o " + Quoted(folder), dir);
+        ASSERT_EQ(extracted.exit_code, 0) << extracted.err;
+        EXPECT_NE(extracted.out.find("(icon)"), std::string::npos) << extracted.out;
+        const RunResult info = RunSspack("info --manifest " + Quoted(out), dir);
+        EXPECT_NE(info.out.find("\nIcon=icon.ico\n"), std::string::npos) << info.out;
+        WriteWholeFile(folder + "/again.ini", BytesOf(info.out));
+        const RunResult again =
+            RunSspack("build " + Quoted(folder + "/again.ini") + " -o " +
+                          Quoted(dir.File("again.exe")) + " --stub " + Quoted(kStubs[a]),
+                      dir);
+        ASSERT_EQ(again.exit_code, 0) << again.err;
+        EXPECT_TRUE(ReadWholeFile(dir.File("again.exe")) == built)
+            << "the rebuilt installer differs";
     }
 }
 
@@ -379,6 +397,36 @@ TEST(SspackFace, IconsThatCannotBeReadAreRefused) {
     }
 }
 
+// A file without a payload: the bare stub says so, an installer cut short hints that it may be
+// incomplete, any other file is only said to have none.
+TEST(SspackFace, MissingPayloadIsExplained) {
+    NEED_WINDOWS_STUBS();
+    ScratchDir dir;
+    const std::string out = dir.File("setup.exe");
+    ASSERT_EQ(Build(dir, "", out, std::string("--stub ") + Quoted(kStubs[0])).exit_code, 0);
+    const Bytes built = ReadWholeFile(out);
+    const Bytes stub = ReadWholeFile(kStubs[0]);
+    WriteWholeFile(dir.File("cut.exe"), Bytes(built.begin(), built.begin() + stub.size() + 100));
+    WriteWholeFile(dir.File("plain.exe"), BytesOf("MZ not an installer"));
+    const struct {
+        std::string file;
+        const char* hint;
+    } rows[] = {
+        {dir.File("cut.exe"),
+         "no payload archive found (it is an installer whose payload is "
+         "missing or cut short: the file may be incomplete"},
+        {kStubs[0],
+         "no payload archive found (it is the installer stub itself, which carries none)"},
+        {dir.File("plain.exe"), "no payload archive found\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const RunResult r = RunSspack("info " + Quoted(row.file), dir);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find(row.hint), std::string::npos) << r.err;
+    }
+}
+
 TEST(SspackFace, StubIsRecognisedByWhatItCarries) {
     NEED_WINDOWS_STUBS();
     const Bytes x64 = ReadWholeFile(kStubs[0]);
@@ -431,13 +479,16 @@ TEST(SspackFace, StubIsRecognisedByWhatItCarries) {
 TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
     NEED_WINDOWS_STUBS();
     const std::string aurora = std::string(kWin64Dir) + "/saver/aurora.scr";
+    std::string aurora32 = kStubs[1];
+    aurora32.replace(aurora32.rfind("app/ssinstaller.exe"), std::string::npos, "saver/aurora.scr");
     struct Row {
         const char* tag;
         std::string saver;  // copied in as saver.bin
         std::string args;
         int exit_code;
-        uint16_t machine;     // of the output's stub
-        const char* message;  // part of standard error, "" for none
+        uint16_t machine;            // of the output's stub
+        const char* message;         // part of standard error, "" for none
+        std::string saver_x86 = "";  // copied in as saver86.bin and named by Saver.x86=
     };
     const Row rows[] = {
         {"x64 by default, an x64 saver", aurora, "", 0, kMachineAmd64, ""},
@@ -453,6 +504,13 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         {"--arch and --stub disagree", aurora, "--arch x64 --stub " + Quoted(kStubs[1]), 1, 0,
          "is the x86 installer stub, not the x64 one (--arch x64)"},
         {"an unknown architecture", aurora, "--arch arm64", 1, 0, "--arch needs x64 or x86"},
+        // One manifest for both: Saver.x86= is the x86 installer's program, Saver= the other's.
+        {"Saver.x86 for an x86 installer", aurora, "--arch x86 --strict", 0, kMachineI386, "",
+         aurora32},
+        {"Saver= for an x64 installer beside Saver.x86", aurora, "--strict", 0, kMachineAmd64, "",
+         aurora32},
+        {"an x64 program as Saver.x86", aurora, "--arch x86 --strict", 1, 0, "[Files] Saver.x86: '",
+         aurora},
     };
     // The sample program of a tree without the name placeholder draws the /U notice (every
     // program but the project's own does); that notice is not what these rows are about.
@@ -462,8 +520,11 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         ScratchDir dir;
         WriteManifest(dir, "");
         if (!row.saver.empty()) WriteWholeFile(dir.File("saver.bin"), ReadWholeFile(row.saver));
+        if (!row.saver_x86.empty())
+            WriteWholeFile(dir.File("saver86.bin"), ReadWholeFile(row.saver_x86));
         const std::string out = dir.File("setup.exe");
-        RunResult r = Build(dir, "", out, row.args);
+        RunResult r =
+            Build(dir, "", out, row.args, row.saver_x86.empty() ? "" : "Saver.x86=saver86.bin\n");
         const size_t notice = r.err.find("is not this project's screen saver program");
         if (!aurora_named && row.saver == aurora && notice != std::string::npos) {
             const size_t before = r.err.rfind('\n', notice);
@@ -483,6 +544,13 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         uint16_t machine = 0;
         EXPECT_TRUE(LooksLikePe(ReadWholeFile(out), &machine));
         EXPECT_EQ(machine, row.machine);
+        if (row.saver_x86.empty()) continue;
+        // The installer carries the program of its own architecture.
+        ASSERT_EQ(RunSspack("extract " + Quoted(out) + " SAVER -o " + Quoted(dir.File("x")), dir)
+                      .exit_code,
+                  0);
+        EXPECT_EQ(ReadWholeFile(dir.File("x/SAVER")),
+                  ReadWholeFile(row.machine == kMachineI386 ? row.saver_x86 : row.saver));
     }
 }
 

@@ -62,7 +62,9 @@ const ErrorRow kRows[] = {
      [](ManifestParts& p) { p.alternative = "Failure=" + kCyrillic + "\n"; }, "Failure=\xD0",
      "cannot be written in code page 1252"},
     {"text that is not utf-8", [](ManifestParts& p) { p.texts = "Question=caf\xE9\n"; },
-     "Question=", "is not valid UTF-8"},
+     "Question=",
+     "byte 0xE9 is not UTF-8: the manifest was saved in another encoding (Latin-1?); save it as "
+     "UTF-8"},
     {"unknown key", [](ManifestParts& p) { p.installer = "Nmae=x\n"; },
      "Nmae=", "unknown key [Installer] Nmae"},
     {"unknown section", [](ManifestParts& p) { p.files += "[Extras]\n"; }, "[Extras]",
@@ -149,6 +151,15 @@ const ErrorRow kRows[] = {
      "Additional2.Compress", "no such file in [Files]"},
     {"unknown option", [](ManifestParts& p) { p.files += "Movie.Level=9\n"; }, "Movie.Level",
      "options are .Compress and .Scramble"},
+    {"x86 program without the x64 one",
+     [](ManifestParts& p) {
+         p.files = "Saver.x86=saver.bin\nStub=stub.bin\nMovie=movie.bin\nKmdl=kmdl.bin\n";
+     },
+     "Saver.x86=", "is given without [Files] Saver="},
+    {"x86 program that does not exist", [](ManifestParts& p) { p.files += "Saver.x86=no.scr\n"; },
+     "Saver.x86=", "no.scr' does not exist"},
+    {"x86 program misspelt", [](ManifestParts& p) { p.files += "Saver.x68=saver.bin\n"; },
+     "Saver.x68", "options are .Compress and .Scramble"},
     {"33 records: with the previews and the document, the 24th additional file",
      [](ManifestParts& p) {
          p.installer = "FollowUp=open-document\n";

@@ -2,7 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 std::string Quoted(const std::string& text) {
@@ -99,4 +101,90 @@ bool InstallOnHost(const std::string& out, const std::string& sandbox) {
     const std::string command = "chmod +x " + Quoted(out) + " && SS_SANDBOX=" + Quoted(sandbox) +
                                 " " + Quoted(out) + " </dev/null >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
+}
+
+namespace {
+
+// A recursive-descent reader of one JSON value (RFC 8259) from `at`; false at the first byte
+// that cannot belong to one.
+struct JsonReader {
+    const std::string& s;
+    size_t at = 0;
+
+    void Space() {
+        while (at < s.size() && (s[at] == ' ' || s[at] == '\n' || s[at] == '\t' || s[at] == '\r'))
+            ++at;
+    }
+    bool Literal(const char* word) {
+        const size_t n = std::strlen(word);
+        if (s.compare(at, n, word) != 0) return false;
+        at += n;
+        return true;
+    }
+    bool String() {
+        if (at >= s.size() || s[at] != '"') return false;
+        for (++at; at < s.size(); ++at) {
+            const unsigned char c = static_cast<unsigned char>(s[at]);
+            if (c == '"') {
+                ++at;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c != '\\') continue;
+            ++at;
+            if (at >= s.size()) return false;
+            if (s[at] == 'u') {
+                for (int i = 0; i < 4; ++i)
+                    if (++at >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[at])))
+                        return false;
+            } else if (!std::strchr("\"\\/bfnrt", s[at])) {
+                return false;
+            }
+        }
+        return false;
+    }
+    bool Number() {
+        const size_t start = at;
+        if (at < s.size() && s[at] == '-') ++at;
+        while (at < s.size() && (std::isdigit(static_cast<unsigned char>(s[at])) || s[at] == '.' ||
+                                 s[at] == 'e' || s[at] == 'E' || s[at] == '+' || s[at] == '-'))
+            ++at;
+        return at > start && std::isdigit(static_cast<unsigned char>(s[at - 1]));
+    }
+    bool Value() {
+        Space();
+        if (at >= s.size()) return false;
+        const char c = s[at];
+        if (c == '"') return String();
+        if (c == '{' || c == '[') {
+            const char close = c == '{' ? '}' : ']';
+            ++at;
+            Space();
+            if (at < s.size() && s[at] == close) return ++at, true;
+            for (;;) {
+                if (c == '{') {
+                    Space();
+                    if (!String()) return false;
+                    Space();
+                    if (at >= s.size() || s[at++] != ':') return false;
+                }
+                if (!Value()) return false;
+                Space();
+                if (at >= s.size()) return false;
+                if (s[at] == close) return ++at, true;
+                if (s[at++] != ',') return false;
+            }
+        }
+        if (Literal("true") || Literal("false") || Literal("null")) return true;
+        return Number();
+    }
+};
+
+}  // namespace
+
+bool IsJsonDocument(const std::string& text) {
+    JsonReader r{text};
+    if (!r.Value()) return false;
+    r.Space();
+    return r.at == text.size();
 }

@@ -56,3 +56,6 @@ RunResult BuildWithHostStub(const std::string& manifest, const std::string& out,
 // Runs the host installer `out` with its simulated Windows in `sandbox`, answering nothing (the
 // defaults). True when it ran.
 bool InstallOnHost(const std::string& out, const std::string& sandbox);
+
+// Whether `text` is exactly one JSON value (white space around it allowed).
+bool IsJsonDocument(const std::string& text);
