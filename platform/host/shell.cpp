@@ -218,8 +218,8 @@ void HostSetVersionResource(const std::vector<uint8_t>& block) {
 }
 
 const uint8_t* PlatVersionResource(uint32_t* size) {
-    HostLog("resources: %s, %zu bytes",
-            version_resource.empty() ? "none" : "found", version_resource.size());
+    HostLog("resources: %s, %zu bytes", version_resource.empty() ? "none" : "found",
+            version_resource.size());
     *size = static_cast<uint32_t>(version_resource.size());
     return version_resource.empty() ? nullptr : version_resource.data();
 }

@@ -140,13 +140,39 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 // The known key of `section` closest to `key` in spelling, as the reference writes it, or ""
 // when none is close (at most a third of its letters differ).
 std::string ClosestKey(const std::string& section, const std::string& key) {
-    static const char* const kSpellings[] = {
-        "Name",         "CodePage", "Encoding", "FollowUp", "ShowProgress", "KeepCurrentSaver",
-        "DocumentPath", "Template", "Question", "Success",  "Failure",      "Progress",
-        "Yes",          "No",       "Saver",    "Stub",     "Movie",        "Zett",
-        "Kmdl",         "PreviewB", "PreviewF", "Document", "Additional",   "Saver.x86",    "Picture",
-        "Music",        "Interval", "Order",    "Fit",      "Transition",   "TransitionTime",
-        "Background",   "MaxSide"};
+    static const char* const kSpellings[] = {"Name",
+                                             "CodePage",
+                                             "Encoding",
+                                             "FollowUp",
+                                             "ShowProgress",
+                                             "KeepCurrentSaver",
+                                             "DocumentPath",
+                                             "Template",
+                                             "Question",
+                                             "Success",
+                                             "Failure",
+                                             "Progress",
+                                             "Yes",
+                                             "No",
+                                             "Saver",
+                                             "Stub",
+                                             "Movie",
+                                             "Zett",
+                                             "Kmdl",
+                                             "PreviewB",
+                                             "PreviewF",
+                                             "Document",
+                                             "Additional",
+                                             "Saver.x86",
+                                             "Picture",
+                                             "Music",
+                                             "Interval",
+                                             "Order",
+                                             "Fit",
+                                             "Transition",
+                                             "TransitionTime",
+                                             "Background",
+                                             "MaxSide"};
     std::string best;
     size_t best_distance = key.size() / 3 + 1;
     for (const KnownKey& k : kKnownKeys) {

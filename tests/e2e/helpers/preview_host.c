@@ -86,9 +86,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     host_class.hbrBackground = CreateSolidBrush(RGB(255, 0, 255));
     RegisterClassA(&host_class);
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    host = CreateWindowA("StandInPreviewHost", "Preview Host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
-                         0, 0, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                         instance, NULL);
+    host = CreateWindowA(
+        "StandInPreviewHost", "Preview Host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0,
+        0, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL, instance, NULL);
     wsprintfA(command, "\"%s\" /p %lu", saver, (unsigned long)(ULONG_PTR)host);
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &start, &process)) {
         Note("not started");
