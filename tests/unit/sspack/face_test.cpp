@@ -549,8 +549,16 @@ TEST(SspackFace, ArchitecturePicksTheStubAndChecksTheSaver) {
         ASSERT_EQ(RunSspack("extract " + Quoted(out) + " SAVER -o " + Quoted(dir.File("x")), dir)
                       .exit_code,
                   0);
-        EXPECT_EQ(ReadWholeFile(dir.File("x/SAVER")),
-                  ReadWholeFile(row.machine == kMachineI386 ? row.saver_x86 : row.saver));
+        // The project's own program carries the author's name and icon; any other is unchanged.
+        const Bytes carried = ReadWholeFile(dir.File("x/SAVER"));
+        const Bytes given = ReadWholeFile(row.machine == kMachineI386 ? row.saver_x86 : row.saver);
+        uint16_t carried_machine = 0;
+        EXPECT_TRUE(LooksLikePe(carried, &carried_machine));
+        EXPECT_EQ(carried_machine, row.machine);
+        EXPECT_EQ(carried.size(), given.size());
+        if (!IsOwnSaverProgram(given)) {
+            EXPECT_EQ(carried, given);
+        }
     }
 }
 
@@ -636,6 +644,7 @@ TEST(SspackFace, ShowFindsTheOwnProgramAndKeepsToWhatWindowsShows) {
     NEED_WINDOWS_STUBS();
     ScratchDir stubs;
     WriteWholeFile(stubs.File("ssaver-x64.scr"), ReadWholeFile(SS_NAMED_SAVER));
+    WriteWholeFile(stubs.File("ssinstaller-x64.exe"), ReadWholeFile(kStubs[0]));
     struct Row {
         const char* tag;
         const char* show;
