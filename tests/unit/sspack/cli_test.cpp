@@ -249,8 +249,6 @@ TEST(SspackInit, PictureFoldersBecomeAShow) {
 }
 
 TEST(SspackInit, AShowManifestBuildsAsItStands) {
-    // Enable once `sspack build` reads [Show] (the picture show): init's [Show] is written for it.
-    GTEST_SKIP() << "sspack build does not read [Show] yet";
     ScratchDir dir;
     const std::string pictures = std::string(SS_EXAMPLES_DIR) + "/aurora/aurora.bmp";
     WriteWholeFile(dir.File("aurora.bmp"), ReadWholeFile(pictures));
