@@ -44,7 +44,11 @@ scr="$(windows_dir)/Aurora.scr"
 [ -f "$scr" ] || fail "no Aurora.scr in C:\\windows"
 "$sspack" list "$scr" >"$out_dir/list.txt" 2>&1 || fail "sspack list fails"
 "$sspack" verify "$scr" >"$out_dir/verify.log" 2>&1 || fail "sspack verify fails (see $out_dir/verify.log)"
-cmp -n "$(stat -c %s "$saver")" "$saver" "$scr" >/dev/null || fail "Aurora.scr does not start with aurora.scr"
+# The program as the installer carries it (sspack wrote the saver's name into it) comes first.
+"$sspack" extract "$work/AuroraSetup.exe" SAVER -o "$work/carried" >/dev/null 2>&1 ||
+    fail "sspack extract SAVER fails"
+cmp -n "$(stat -c %s "$saver")" "$work/carried/SAVER" "$scr" >/dev/null ||
+    fail "Aurora.scr does not start with the carried aurora.scr"
 setting=$(e2e_screen_saver_setting)
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Aurora.scr'
 name=$(e2e_reg "$key" DisplayName)
