@@ -9,7 +9,8 @@
 #
 # sspack finds the stubs from its own folder (../share/ssinstaller/stubs), so the tree may be
 # moved as a whole. A Linux build installs the Windows stubs of the builds named by
-# SS_WIN64_DIR and SS_WIN32_DIR; a Windows build installs its own.
+# SS_WIN64_DIR and SS_WIN32_DIR (build/win64 and build/win32 by default) that were built; a
+# Windows build installs its own.
 include(GNUInstallDirs)
 set(_ss_share ${CMAKE_INSTALL_DATADIR}/ssinstaller)
 set(_ss_stubs ${_ss_share}/stubs)
@@ -27,18 +28,43 @@ if(WIN32)
           RENAME ssinstaller-${_ss_arch}.exe)
   install(PROGRAMS $<TARGET_FILE:aurora> DESTINATION ${_ss_examples}/aurora)
 else()
-  if(SS_WIN64_DIR)
-    install(PROGRAMS ${SS_WIN64_DIR}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
-            RENAME ssinstaller-x64.exe)
-    install(PROGRAMS ${SS_WIN64_DIR}/saver/aurora.scr DESTINATION ${_ss_examples}/aurora)
+  # The stubs of the Windows builds, when they are built; an install without them installs the
+  # rest and says once what is missing. Without SS_WIN64_DIR/SS_WIN32_DIR the preset folders.
+  set(_ss_win64 ${SS_WIN64_DIR})
+  set(_ss_win32 ${SS_WIN32_DIR})
+  if(NOT _ss_win64)
+    set(_ss_win64 ${PROJECT_SOURCE_DIR}/build/win64)
   endif()
-  if(SS_WIN32_DIR)
-    install(PROGRAMS ${SS_WIN32_DIR}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
-            RENAME ssinstaller-x86.exe)
-    if(NOT SS_WIN64_DIR)
-      install(PROGRAMS ${SS_WIN32_DIR}/saver/aurora.scr DESTINATION ${_ss_examples}/aurora)
+  if(NOT _ss_win32)
+    set(_ss_win32 ${PROJECT_SOURCE_DIR}/build/win32)
+  endif()
+  install(PROGRAMS ${_ss_win64}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
+          RENAME ssinstaller-x64.exe OPTIONAL)
+  install(PROGRAMS ${_ss_win32}/app/ssinstaller.exe DESTINATION ${_ss_stubs}
+          RENAME ssinstaller-x86.exe OPTIONAL)
+  # The sample screen saver of the x86_64 build, else of the i686 one.
+  install(CODE "
+    foreach(_saver [[${_ss_win64}/saver/aurora.scr]] [[${_ss_win32}/saver/aurora.scr]])
+      if(EXISTS \${_saver})
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${_ss_examples}/aurora\" TYPE PROGRAM
+             FILES \${_saver})
+        break()
+      endif()
+    endforeach()
+    set(_missing)
+    if(NOT EXISTS [[${_ss_win64}/app/ssinstaller.exe]])
+      list(APPEND _missing [[the x64 stub (cmake --preset win64 && cmake --build build/win64)]])
     endif()
-  endif()
+    if(NOT EXISTS [[${_ss_win32}/app/ssinstaller.exe]])
+      list(APPEND _missing [[the x86 stub (cmake --preset win32 && cmake --build build/win32)]])
+    endif()
+    if(NOT EXISTS [[${_ss_win64}/saver/aurora.scr]] AND NOT EXISTS [[${_ss_win32}/saver/aurora.scr]])
+      list(APPEND _missing [[the sample aurora.scr]])
+    endif()
+    if(_missing)
+      list(JOIN _missing \", \" _missing)
+      message(NOTICE \"Not built, so not installed: \${_missing}\")
+    endif()")
 endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/aurora ${PROJECT_SOURCE_DIR}/examples/minimal
