@@ -13,7 +13,10 @@ report=build/test-report
 # support or a mirror without its i386 packages leaves it out, and the i686 sets are skipped.
 scripts/deps.sh cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick \
-  x11-utils dpkg-dev osslsigncode openssl --optional wine32:i386 || exit 1
+  x11-utils dpkg-dev osslsigncode openssl --optional wine32:i386 || {
+  echo "0 passed, 1 failed"
+  exit 1
+}
 
 jobs=$(nproc)
 build() {  # build PRESET [cmake args...]
