@@ -14,8 +14,10 @@
 # Each test gets an X server of its own and a fresh Wine prefix, copied from a template prefix
 # that the first test of a set makes once (under a lock, so tests may run in parallel). Everything
 # but the output folder (screenshots, logs) lives in a temporary folder that is gone at the end.
-# A set whose Wine cannot run here (a 32-bit Wine on a kernel without 32-bit support) ends the
-# test with exit code 77, which CTest reports as skipped.
+# A set whose Wine starts no program of its architecture here (found when the build is
+# configured, see CMakeLists.txt) ends each test with exit code 77 and the reason in
+# SS_E2E_SKIP, which CTest reports as skipped; each template prefix starts a program too before
+# its tests use it.
 
 # A set whose Wine runs nothing here: CMake gives the reason, and the test is skipped.
 if [ -n "${SS_E2E_SKIP:-}" ]; then
