@@ -14,8 +14,9 @@
 #   PREFIX/share/bash-completion/completions/sspack (not on Windows)
 #
 # sspack finds the stubs from its own folder (../share/ssinstaller/stubs), so the tree may be
-# moved as a whole. A build installs its own stub and the Windows stubs of the builds named by
-# SS_WIN64_DIR and SS_WIN32_DIR.
+# moved as a whole. A Linux build installs the Windows stubs of the builds named by
+# SS_WIN64_DIR and SS_WIN32_DIR (build/win64 and build/win32 by default) that were built; a
+# Windows build installs its own.
 include(GNUInstallDirs)
 set(_ss_share ${CMAKE_INSTALL_DATADIR}/ssinstaller)
 set(_ss_stubs ${_ss_share}/stubs)
@@ -27,28 +28,52 @@ install(TARGETS sspack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # installed without the executable bit. The x86 screen saver goes beside the x64 one as
 # aurora-x86.scr, for a manifest's Saver.x86=.
 function(_ss_install_arch arch stub saver)
-  install(FILES ${stub} DESTINATION ${_ss_stubs} RENAME ssinstaller-${arch}.exe)
-  install(FILES ${saver} DESTINATION ${_ss_stubs} RENAME ssaver-${arch}.scr)
+  install(FILES ${stub} DESTINATION ${_ss_stubs} RENAME ssinstaller-${arch}.exe OPTIONAL)
+  install(FILES ${saver} DESTINATION ${_ss_stubs} RENAME ssaver-${arch}.scr OPTIONAL)
   if(arch STREQUAL "x64")
-    install(FILES ${saver} DESTINATION ${_ss_examples}/aurora)
+    install(FILES ${saver} DESTINATION ${_ss_examples}/aurora OPTIONAL)
   else()
-    install(FILES ${saver} DESTINATION ${_ss_examples}/aurora RENAME aurora-x86.scr)
+    install(FILES ${saver} DESTINATION ${_ss_examples}/aurora RENAME aurora-x86.scr OPTIONAL)
   endif()
 endfunction()
 
+# The Windows builds' files when they were built (without SS_WIN64_DIR/SS_WIN32_DIR the preset
+# folders); an install without them installs the rest and says once what is missing.
+set(_ss_win64 ${SS_WIN64_DIR})
+set(_ss_win32 ${SS_WIN32_DIR})
+if(NOT _ss_win64)
+  set(_ss_win64 ${PROJECT_SOURCE_DIR}/build/win64)
+endif()
+if(NOT _ss_win32)
+  set(_ss_win32 ${PROJECT_SOURCE_DIR}/build/win32)
+endif()
 set(_ss_own_arch x64)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(_ss_own_arch x86)
 endif()
 if(WIN32 AND _ss_own_arch STREQUAL "x64")
   _ss_install_arch(x64 $<TARGET_FILE:ssinstaller> $<TARGET_FILE:aurora>)
-elseif(SS_WIN64_DIR)
-  _ss_install_arch(x64 ${SS_WIN64_DIR}/app/ssinstaller.exe ${SS_WIN64_DIR}/saver/aurora.scr)
+else()
+  _ss_install_arch(x64 ${_ss_win64}/app/ssinstaller.exe ${_ss_win64}/saver/aurora.scr)
 endif()
 if(WIN32 AND _ss_own_arch STREQUAL "x86")
   _ss_install_arch(x86 $<TARGET_FILE:ssinstaller> $<TARGET_FILE:aurora>)
-elseif(SS_WIN32_DIR)
-  _ss_install_arch(x86 ${SS_WIN32_DIR}/app/ssinstaller.exe ${SS_WIN32_DIR}/saver/aurora.scr)
+else()
+  _ss_install_arch(x86 ${_ss_win32}/app/ssinstaller.exe ${_ss_win32}/saver/aurora.scr)
+endif()
+if(NOT WIN32)
+  install(CODE "
+    set(_missing)
+    if(NOT EXISTS [[${_ss_win64}/app/ssinstaller.exe]])
+      list(APPEND _missing [[the x64 stub and screen saver (cmake --preset win64 && cmake --build build/win64)]])
+    endif()
+    if(NOT EXISTS [[${_ss_win32}/app/ssinstaller.exe]])
+      list(APPEND _missing [[the x86 stub and screen saver (cmake --preset win32 && cmake --build build/win32)]])
+    endif()
+    if(_missing)
+      list(JOIN _missing \", \" _missing)
+      message(NOTICE \"Not built, so not installed: \${_missing}\")
+    endif()")
 endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/aurora ${PROJECT_SOURCE_DIR}/examples/minimal

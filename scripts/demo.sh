@@ -3,7 +3,10 @@
 #   scripts/demo.sh          the Linux build of the installer installs into ./sandbox, asking in
 #                            this terminal (question, progress bar, completion message)
 #   scripts/demo.sh --wine   the Windows installer runs under Wine on a virtual X display and
-#                            its dialogs are photographed into build/demo/
+#                            its dialogs are photographed into build/demo/ (1-question.png,
+#                            2-progress.png, 3-done.png); Wine's prefix is temporary
+# Either way it leaves build/host-release with sspack, its man page and the x64 stub of
+# build/win64, which `cmake --install build/host-release` installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=host
@@ -17,7 +20,7 @@ echo "== building the installers, the sample screen saver and sspack"
 cmake --preset win64 >/dev/null
 cmake --build build/win64 -j "$(nproc)" --target ssinstaller aurora sspack >/dev/null
 cmake --preset host-release >/dev/null
-cmake --build build/host-release -j "$(nproc)" --target ssinstaller sspack >/dev/null
+cmake --build build/host-release -j "$(nproc)" --target ssinstaller sspack ss_man_page >/dev/null
 sspack=build/host-release/tools/sspack/sspack
 
 work=build/demo
@@ -41,7 +44,13 @@ SSPACK_STUB_DIR="$work/stubs" "$sspack" build examples/slideshow/slideshow.ini \
 
 if [ $mode = wine ]; then
   echo "== running AuroraSetup.exe under Wine on a virtual X display (Xvfb)"
-  exec tests/e2e/demo_wine.sh build/win64 "$work" "$sspack"
+  # The Wine prefix (a template and its copy, several hundred MB) lives in a temporary folder.
+  template=$(mktemp -d "${TMPDIR:-/tmp}/ss-demo-wine.XXXXXX")
+  trap 'rm -rf "$template"' EXIT  # its Wine server ended when it was made (wineserver -w)
+  SS_E2E_TEMPLATE_DIR="$template" tests/e2e/demo_wine.sh build/win64 "$work" "$sspack"
+  mv "$work"/demo/*.png "$work/"
+  echo "== screenshots: $(cd "$work" && ls -- *.png | sed "s|^|$work/|" | paste -sd ' ')"
+  exit 0
 fi
 
 echo "== running the installer (Linux build) into ./sandbox"

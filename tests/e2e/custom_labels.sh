@@ -30,8 +30,12 @@ for answer in Escape Return; do
     e2e_wait_window Aurora-setup.exe 60 '^Aurora$'
     dialog=$window
     say "confirmation dialog is window $dialog"
-    sleep 0.5
-    eval "$(xdotool getwindowgeometry --shell "$dialog")"
+    # The window manager may still be placing it: its geometry until centred, up to 5 s.
+    for _ in $(seq 25); do
+        sleep 0.2
+        eval "$(xdotool getwindowgeometry --shell "$dialog")"
+        [ $((2 * X + WIDTH - 1024)) -le 2 ] && [ $((2 * X + WIDTH - 1024)) -ge -2 ] && break
+    done
     [ $((2 * X + WIDTH - 1024)) -le 2 ] && [ $((2 * X + WIDTH - 1024)) -ge -2 ] ||
         fail "the dialog is not centred: ${WIDTH}x${HEIGHT} at $X,$Y"
     [ "$answer" = Escape ] && e2e_shot "$dialog" "$out_dir/confirm-dialog.png" 8

@@ -54,8 +54,13 @@ expect_new_icon() {
 check_box() {
     e2e_wait_window Night-setup.exe 60 '^Night$'
     box=$window
-    sleep 0.5
-    e2e_shot "$box" "$out_dir/$1.png" || fail "no screenshot of $2"
+    # A box may still be drawing on a busy machine: shots until its icon shows, up to 10 s.
+    for _ in $(seq 50); do
+        sleep 0.2
+        e2e_shot "$box" "$out_dir/$1.png" || continue
+        [ "$(icon_pixels "$out_dir/$1.png")" -ge 300 ] 2>/dev/null && break
+    done
+    [ -f "$out_dir/$1.png" ] || fail "no screenshot of $2"
     # A message box draws its icon at 32x32: the monitor's body alone is some 600 pixels.
     expect_new_icon "$out_dir/$1.png" "$2" 300
     e2e_answer "$box" Return 20

@@ -10,8 +10,8 @@ test_name=install_yes
 source "$(dirname "$0")/lib.sh"
 e2e_setup "$@"
 
-# A movie large enough for the bar to be seen moving: 6 MiB of text from a few hundred made-up
-# words, which compresses well but not to nothing, so the expansion takes a second or two.
+# A movie large enough for the bar to be seen moving on a busy machine: 24 MiB of text from a few hundred made-up
+# words, which compresses well but not to nothing, so the expansion takes several seconds.
 awk 'BEGIN {
     srand(7)
     for (i = 0; i < 400; ++i) {
@@ -19,7 +19,7 @@ awk 'BEGIN {
         for (n = 3 + int(rand() * 7); n > 0; --n) w = w substr("abcdefghij", 1 + int(rand() * 10), 1)
         words[i] = w
     }
-    for (size = 0; size < 6291456; size += length(w) + 1) {
+    for (size = 0; size < 25165824; size += length(w) + 1) {
         w = words[int(rand() * 400)]
         printf "%s ", w
     }

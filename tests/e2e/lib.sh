@@ -14,8 +14,16 @@
 # Each test gets an X server of its own and a fresh Wine prefix, copied from a template prefix
 # that the first test of a set makes once (under a lock, so tests may run in parallel). Everything
 # but the output folder (screenshots, logs) lives in a temporary folder that is gone at the end.
-# A set whose Wine cannot run here (a 32-bit Wine on a kernel without 32-bit support) ends the
-# test with exit code 77, which CTest reports as skipped.
+# A set whose Wine starts no program of its architecture here (found when the build is
+# configured, see CMakeLists.txt) ends each test with exit code 77 and the reason in
+# SS_E2E_SKIP, which CTest reports as skipped; each template prefix starts a program too before
+# its tests use it.
+
+# A set whose Wine runs nothing here: CMake gives the reason, and the test is skipped.
+if [ -n "${SS_E2E_SKIP:-}" ]; then
+    echo "SKIP ($test_name): $SS_E2E_SKIP"
+    exit 77
+fi
 
 # Debian keeps wine64 and wineserver out of PATH.
 export PATH="/usr/lib/wine:$PATH"
@@ -159,7 +167,8 @@ e2e_make_prefix() {
     export WINEDEBUG=-all
     # One template per set: the output folder of a set is its own, and the stamp names the Wine,
     # the prefix kind and the Windows version it was made for.
-    local template="$out_root/wine-template"
+    # SS_E2E_TEMPLATE_DIR puts it elsewhere (the demo keeps it in a temporary folder).
+    local template="${SS_E2E_TEMPLATE_DIR:-$out_root/wine-template}"
     local stamp="$template/.ss-e2e-ready"
     local version="$e2e_wine_version $WINEARCH ${e2e_windows_version:-default}"
     (
@@ -178,6 +187,14 @@ e2e_make_prefix() {
             WINEPREFIX="$template" timeout 60 "$wine" reg add 'HKCU\Software\Wine\Debug' \
                 /v RelayInclude /d "$e2e_traced_calls" /f >>"$out_root/wineboot.log" 2>&1 ||
                 fail "cannot choose the traced calls"
+            WINEPREFIX="$template" timeout 120 wineserver -w ||
+                fail "the template prefix was not finished within 120 s"
+            # A set runs when its Wine starts a program of its architecture, which a finished
+            # wineboot does not show on its own.
+            "$e2e_cc" -o "$work/probe.exe" "$e2e_helpers/probe.c" || fail "cannot build probe.exe"
+            said=$(WINEPREFIX="$template" WINEDEBUG=-all timeout 60 "$wine" "$work/probe.exe" 2>&1)
+            grep -q 'probe: running' <<<"$said" ||
+                fail "Wine started no $e2e_arch program in the template prefix: $(tail -n 1 <<<"$said")"
             WINEPREFIX="$template" timeout 120 wineserver -w ||
                 fail "the template prefix was not finished within 120 s"
             echo "$version" >"$stamp"
@@ -202,6 +219,17 @@ e2e_make_prefix() {
     say "prefix ready"
 }
 
+# Adds keys to the fresh prefix's registry before any program has run in it: standard input is
+# text in the format of Wine's registry files, appended to file $1 of the prefix (system.reg for
+# HKEY_LOCAL_MACHINE, user.reg for HKEY_CURRENT_USER), which the Wine server reads when it starts.
+# Unlike `reg add`, this needs no program and no server, so nothing still starting or ending in
+# the prefix can make it fail.
+e2e_prefix_keys() {
+    [ -f "$WINEPREFIX/$1" ] || fail "no $1 in the prefix"
+    WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null
+    { echo; cat; } >>"$WINEPREFIX/$1" || fail "cannot write $1"
+}
+
 # The Unix path of a Windows path in the prefix.
 # (Through the 64-bit loader: with wine32 installed, plain winepath may take the 32-bit one.)
 e2e_unix_path() { WINEDEBUG=-all "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
@@ -221,6 +249,7 @@ e2e_build_installer() {
     "$sspack" build "$work/pack/manifest.ini" -o "$work/pack/$out" --stub "$source_exe" -q \
         >"$out_dir/sspack-build.log" 2>&1 || fail "sspack build failed (see $out_dir/sspack-build.log)"
 }
+e2e_helpers="$(cd "$(dirname "${BASH_SOURCE[0]}")/helpers" && pwd)"
 e2e_examples="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples/minimal" && pwd)"
 
 # Starts a Windows program in the background; its Wine log goes to $out_dir/wine.log. The
@@ -431,6 +460,19 @@ e2e_box_shows_final_period() {
         }'
 }
 
+# Shoots message box window $1 into $2 until two shots in a row show the same text ink, so a box
+# still drawing on a busy machine is not taken for its final look; fails after 10 s.
+e2e_shot_drawn() {
+    local last= now=
+    for _ in $(seq 50); do
+        e2e_shot "$1" "$2" && now=$(e2e_box_text_end_ink "$2" | sort | paste -sd ' ')
+        [ -n "$now" ] && [ "$now" = "$last" ] && return 0
+        last=$now
+        sleep 0.2
+    done
+    return 1
+}
+
 # Checks the text drawn in message box window $1 (one line, MB_OK) against text $2: the end of
 # the line must be drawn exactly as Wine's own message box draws the same text (a plain
 # MessageBoxA of the helper show_box.c, shown after the box has been answered), so nothing of
@@ -438,7 +480,7 @@ e2e_box_shows_final_period() {
 # and $3-wine.png. Call it while the box shows; answer the box afterwards.
 e2e_check_box_text() {
     local box=$1 text=$2 name=$3 control_pid control w
-    e2e_shot "$box" "$out_dir/$name-box.png" || fail "no shot of the box"
+    e2e_shot_drawn "$box" "$out_dir/$name-box.png" || fail "no shot of the box with its text drawn"
     [ -x "$work/show_box.exe" ] || "$e2e_cc" -Os -s -mwindows -o "$work/show_box.exe" \
         "$(dirname "${BASH_SOURCE[0]}")/helpers/show_box.c" || fail "cannot build show_box.exe"
     WINEDEBUG=-all "$wine" "$work/show_box.exe" "$text" >>"$out_dir/wine.log" 2>&1 &
@@ -450,8 +492,7 @@ e2e_check_box_text() {
         sleep 0.1
     done
     [ -n "$control" ] || fail "Wine's own box for \"$text\" did not show"
-    sleep 0.5
-    e2e_shot "$control" "$out_dir/$name-wine.png"
+    e2e_shot_drawn "$control" "$out_dir/$name-wine.png" || fail "no shot of Wine's own box with its text drawn"
     e2e_answer "$control" Return 20
     wait "$control_pid" 2>/dev/null
     local ours theirs

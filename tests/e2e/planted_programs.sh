@@ -12,6 +12,17 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup "$@"
 helpers="$(dirname "$0")/helpers"
 
+# Follow-up 3 opens a document whose type opens with "notepad.exe %1". The association is in the
+# registry before anything runs in the prefix: a `reg add` after follow-up 1 met a prefix whose
+# programs were still ending or starting, and failed now and then.
+e2e_prefix_keys system.reg <<'EOF2'
+[Software\\Classes\\.ssdoc] 1700000000
+@="SsTest.Notes"
+
+[Software\\Classes\\SsTest.Notes\\shell\\Open\\Command] 1700000000
+@="notepad.exe %1"
+EOF2
+
 mkdir -p "$work/pack"
 for program in Rundll32.exe notepad.exe; do
     "$e2e_cc" -Os -s -mwindows -o "$work/pack/$program" "$helpers/record.c" ||
@@ -62,16 +73,10 @@ EOF2
 # Follow-up 1: the display settings through Rundll32.
 install_without_planted Display-setup.exe display-settings "" Rundll32.exe
 
-# The display settings that follow-up 1 opened are still running; end every program of the
-# prefix before the registry is written (a busy prefix made `reg add` fail now and then).
-timeout 20 wineserver -k 2>/dev/null
-timeout 20 wineserver -w 2>/dev/null
-
-# Follow-up 3: a document whose type opens with "notepad.exe %1".
-WINEDEBUG=-all "$wine" reg add 'HKCR\.ssdoc' /ve /d SsTest.Notes /f >>"$out_dir/reg.log" 2>&1 ||
-    fail "reg add failed (see $out_dir/reg.log)"
-WINEDEBUG=-all "$wine" reg add 'HKCR\SsTest.Notes\shell\Open\Command' /ve /d 'notepad.exe %1' \
-    /f >>"$out_dir/reg.log" 2>&1 || fail "reg add failed (see $out_dir/reg.log)"
+# Follow-up 3: the document of the type associated above.
 printf 'Aurora notes\r\n' >"$work/pack/notes.ssdoc"
 install_without_planted Document-setup.exe open-document Document=notes.ssdoc notepad.exe
+# The association was there: the system's notepad shows the document.
+e2e_wait_window notepad.exe 30 'notes'
+say "the system's notepad opened the document: $(xdotool getwindowname "$window")"
 say "PASS: neither planted program ran; the installer's programs came from the system folder"
