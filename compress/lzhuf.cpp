@@ -82,9 +82,19 @@ static uint32_t get_count;                  // how many
 static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
 static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
 static uint32_t longest_code;               // longest code over 16 bits, latest encode
-static uint8_t EncodeLength[64];            // distance prefix: bits, by upper value
-static uint8_t EncodeCode[64];              // distance prefix: code in the top bits
-static DistanceCode DecodeTable[256];       // by the next 8 bits of the stream
+// The decoder's lookup over the top levels of the code tree (64-bit builds): by the next
+// kTopBits bits of the stream, the position reached after at most that many of them, in bits
+// 0-9, and how many were used, above. top_at gives, for every position less than kTopBits
+// deep, its depth (bits 12-15) and the code bits that lead there; a position that has since
+// moved deeper may keep its old value until a swap finds it out. 256 + 1,254 bytes.
+constexpr uint32_t kTopBits = 7;
+constexpr uint16_t kNotTop = 0xFFFF;
+static_assert(kTopBits <= 12 && kNodes <= 1024, "an entry packs a position and a bit count");
+static uint16_t top_table[1u << kTopBits];
+static uint16_t top_at[kNodes];
+static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];         // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];  // by the next 8 bits of the stream
 
 void ResetBitBuffers() {
     put_bits = 0;
@@ -183,6 +193,47 @@ static void RebuildModel() {
     }
 }
 
+// Enters the table entries below position `at`, which the code bits `prefix` reach at `depth`
+// (less than kTopBits).
+static void FillTop(size_t at, uint32_t depth, uint32_t prefix) {
+    top_at[at] = static_cast<uint16_t>((depth << 12) | prefix);
+    const size_t c = child[at];
+    if (c >= kNodes) {  // a leaf: every continuation of its code
+        const uint32_t spare = kTopBits - depth;
+        const uint16_t entry = static_cast<uint16_t>(at | (depth << 10));
+        for (uint32_t i = prefix << spare, end = (prefix + 1) << spare; i < end; ++i)
+            top_table[i] = entry;
+    } else if (depth + 1 == kTopBits) {
+        top_table[2 * prefix] = static_cast<uint16_t>(c | (kTopBits << 10));
+        top_table[2 * prefix + 1] = static_cast<uint16_t>((c + 1) | (kTopBits << 10));
+    } else {
+        FillTop(c, depth + 1, 2 * prefix);
+        FillTop(c + 1, depth + 1, 2 * prefix + 1);
+    }
+}
+
+static void BuildTop() {
+    memset(top_at, 0xFF, sizeof top_at);
+    FillTop(kRoot, 0, 0);
+}
+
+// After the subtree at position `at` changed: enters it again when the position is in the
+// table's levels. Its top_at value names the code that leads to it, unless the position has
+// since moved deeper; then the value is dropped.
+static inline void RepairTop(size_t at) {
+    const uint32_t value = top_at[at];
+    if (value == kNotTop) return;
+    const uint32_t depth = value >> 12;
+    size_t q = kRoot;
+    for (uint32_t d = depth; d > 0; --d)
+        q = child[q] + ((value >> (d - 1)) & 1);
+    if (q != at) {
+        top_at[at] = kNotTop;
+        return;
+    }
+    FillTop(at, depth, value & 0xFFF);
+}
+
 // The last node, from c + 1 on, whose weight is below k. Weights ascend, so the run of equal
 // weights that ends there can be long (all unused symbols weigh 1): look a few nodes ahead,
 // then gallop and bisect.
@@ -211,7 +262,9 @@ static inline size_t LastBelow(size_t c, uint32_t k) {
     return lo;
 }
 
-// The update from node c up to the root, one step at a time.
+// The update from node c up to the root, one step at a time; with kTop, the decoder's table
+// follows every swap.
+template <bool kTop = false>
 static inline void UpdatePath(size_t c) {
     do {
         const uint32_t k = ++weight[c];
@@ -227,15 +280,23 @@ static inline void UpdatePath(size_t c) {
             parent[j] = static_cast<uint16_t>(c);
             if (j < kNodes) parent[j + 1] = static_cast<uint16_t>(c);
             child[c] = static_cast<uint16_t>(j);
+            if (kTop) {
+                RepairTop(c);
+                RepairTop(l);
+            }
             c = l;
         }
         c = parent[c];
     } while (c != 0);
 }
 
+template <bool kTop = false>
 static inline void UpdateModel(size_t s) {
-    if (weight[kRoot] == kMaxWeight) RebuildModel();
-    UpdatePath(parent[s + kNodes]);
+    if (weight[kRoot] == kMaxWeight) {
+        RebuildModel();
+        if (kTop) BuildTop();
+    }
+    UpdatePath<kTop>(parent[s + kNodes]);
 }
 
 // ---- Encoder ----
@@ -637,7 +698,7 @@ static int DecodeSymbolByBytes(uint32_t* distance) {
     while (c < kNodes)
         c = child[c + ReadBit()];
     const int s = c - kNodes;
-    UpdateModel(s);
+    UpdateModel<kWideWords>(s);
     if (s >= 256) {
         uint32_t i = ReadByte();
         const DistanceCode code = DecodeTable[i];
@@ -711,13 +772,25 @@ static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
     uint64_t bits = w->bits;
     uint32_t used = 0;
     size_t c = child[kRoot];
-    do {
-        c = child[c + (bits >> 63)];
-        bits <<= 1;
-        ++used;
-    } while (c < kNodes);
+    if (kWideWords) {
+        const uint32_t entry = top_table[bits >> (64 - kTopBits)];
+        used = entry >> 10;
+        bits <<= used;
+        c = child[entry & 0x3FF];
+        while (c < kNodes) {
+            c = child[c + (bits >> 63)];
+            bits <<= 1;
+            ++used;
+        }
+    } else {
+        do {
+            c = child[c + (bits >> 63)];
+            bits <<= 1;
+            ++used;
+        } while (c < kNodes);
+    }
     const int s = static_cast<int>(c) - kNodes;
-    UpdateModel(s);
+    UpdateModel<kWideWords>(s);
     if (s >= 256) {
         const DistanceCode code = DecodeTable[bits >> 56];
         const uint32_t length = code.length + 6u;
@@ -791,6 +864,7 @@ void LzhufDecode() {
     if (target_size == 0) return;
     BuildDistanceTables();
     InitModel();
+    if (kWideWords) BuildTop();
     memset(ring, ' ', kRingStart);
     uint32_t r = kRingStart;
     uint32_t count = 0;
