@@ -50,6 +50,9 @@ static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
 constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
+// The root's parent. 64-bit builds make it the sentinel node, which weighs more than the node
+// after it: an update's first loop then stops at the root by the same test as at a swap.
+constexpr size_t kAboveRoot = kWideWords ? kNodes : 0;
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
 // the ring's copy area, and whatever they find there is cut off at the 60th byte.
 constexpr int kRingPad = 8;
@@ -72,7 +75,7 @@ static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring
 alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
 static int16_t best_length;                 // latest insertion: longest match found
 static int16_t best_distance;               // its distance minus 1
-static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
+static uint16_t weight[kNodes + 2];         // node weights, ascending; [627], [628] sentinels
 static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
 static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
 static uint32_t put_bits;                   // pending output bits, at the top
@@ -149,7 +152,8 @@ static void InitModel() {
         parent[i] = parent[i + 1] = static_cast<uint16_t>(j);
     }
     weight[kNodes] = 0xFFFF;
-    parent[kRoot] = 0;
+    if (kWideWords) weight[kNodes + 1] = 0;  // below the sentinel: the root's parent stops updates
+    parent[kRoot] = kAboveRoot;
 }
 
 // Halves every leaf weight and builds the tree again by pairing nodes in index order: nodes 2m
@@ -287,7 +291,7 @@ static inline void UpdatePath(size_t c) {
             c = l;
         }
         c = parent[c];
-    } while (c != 0);
+    } while (c != kAboveRoot);
 }
 
 template <bool kTop = false>
@@ -296,7 +300,19 @@ static inline void UpdateModel(size_t s) {
         RebuildModel();
         if (kTop) BuildTop();
     }
-    UpdatePath<kTop>(parent[s + kNodes]);
+    size_t c = parent[s + kNodes];
+    if (kTop) {
+        // Up to the first swap each step only raises a weight: no test reads a weight that an
+        // earlier step on the path raised (the nodes above sit further right).
+        for (;;) {
+            const uint32_t w = weight[c];
+            if (w >= weight[c + 1]) break;
+            weight[c] = static_cast<uint16_t>(w + 1);
+            c = parent[c];
+        }
+        if (c == kAboveRoot) return;
+    }
+    UpdatePath<kTop>(c);
 }
 
 // ---- Encoder ----
