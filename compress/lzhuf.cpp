@@ -229,9 +229,13 @@ static inline void RepairTop(size_t at) {
     if (value == kNotTop) return;
     const uint32_t depth = value >> 12;
     size_t q = kRoot;
-    for (uint32_t d = depth; d > 0; --d)
-        q = child[q] + ((value >> (d - 1)) & 1);
-    if (q != at) {
+    uint32_t d = depth;
+    for (; d > 0; --d) {
+        const size_t c = child[q];
+        if (c >= kNodes) break;  // a stale code can run into a leaf on the way
+        q = c + ((value >> (d - 1)) & 1);
+    }
+    if (d != 0 || q != at) {
         top_at[at] = kNotTop;
         return;
     }
