@@ -50,6 +50,9 @@ static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
 constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
+// The root's parent. 64-bit builds make it the sentinel node, which weighs more than the node
+// after it: an update's first loop then stops at the root by the same test as at a swap.
+constexpr size_t kAboveRoot = kWideWords ? kNodes : 0;
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
 // the ring's copy area, and whatever they find there is cut off at the 60th byte.
 constexpr int kRingPad = 8;
@@ -72,7 +75,7 @@ static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring
 alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
 static int16_t best_length;                 // latest insertion: longest match found
 static int16_t best_distance;               // its distance minus 1
-static uint16_t weight[kNodes + 1];         // node weights, ascending; [627] sentinel
+static uint16_t weight[kNodes + 2];         // node weights, ascending; [627], [628] sentinels
 static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
 static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
 static uint32_t put_bits;                   // pending output bits, at the top
@@ -82,9 +85,19 @@ static uint32_t get_count;                  // how many
 static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
 static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
 static uint32_t longest_code;               // longest code over 16 bits, latest encode
-static uint8_t EncodeLength[64];            // distance prefix: bits, by upper value
-static uint8_t EncodeCode[64];              // distance prefix: code in the top bits
-static DistanceCode DecodeTable[256];       // by the next 8 bits of the stream
+// The decoder's lookup over the top levels of the code tree (64-bit builds): by the next
+// kTopBits bits of the stream, the position reached after at most that many of them, in bits
+// 0-9, and how many were used, above. top_at gives, for every position less than kTopBits
+// deep, its depth (bits 12-15) and the code bits that lead there; a position that has since
+// moved deeper may keep its old value until a swap finds it out. 256 + 1,254 bytes.
+constexpr uint32_t kTopBits = 7;
+constexpr uint16_t kNotTop = 0xFFFF;
+static_assert(kTopBits <= 12 && kNodes <= 1024, "an entry packs a position and a bit count");
+static uint16_t top_table[1u << kTopBits];
+static uint16_t top_at[kNodes];
+static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
+static uint8_t EncodeCode[64];         // distance prefix: code in the top bits
+static DistanceCode DecodeTable[256];  // by the next 8 bits of the stream
 
 void ResetBitBuffers() {
     put_bits = 0;
@@ -139,7 +152,8 @@ static void InitModel() {
         parent[i] = parent[i + 1] = static_cast<uint16_t>(j);
     }
     weight[kNodes] = 0xFFFF;
-    parent[kRoot] = 0;
+    if (kWideWords) weight[kNodes + 1] = 0;  // below the sentinel: the root's parent stops updates
+    parent[kRoot] = kAboveRoot;
 }
 
 // Halves every leaf weight and builds the tree again by pairing nodes in index order: nodes 2m
@@ -183,6 +197,51 @@ static void RebuildModel() {
     }
 }
 
+// Enters the table entries below position `at`, which the code bits `prefix` reach at `depth`
+// (less than kTopBits).
+static void FillTop(size_t at, uint32_t depth, uint32_t prefix) {
+    top_at[at] = static_cast<uint16_t>((depth << 12) | prefix);
+    const size_t c = child[at];
+    if (c >= kNodes) {  // a leaf: every continuation of its code
+        const uint32_t spare = kTopBits - depth;
+        const uint16_t entry = static_cast<uint16_t>(at | (depth << 10));
+        for (uint32_t i = prefix << spare, end = (prefix + 1) << spare; i < end; ++i)
+            top_table[i] = entry;
+    } else if (depth + 1 == kTopBits) {
+        top_table[2 * prefix] = static_cast<uint16_t>(c | (kTopBits << 10));
+        top_table[2 * prefix + 1] = static_cast<uint16_t>((c + 1) | (kTopBits << 10));
+    } else {
+        FillTop(c, depth + 1, 2 * prefix);
+        FillTop(c + 1, depth + 1, 2 * prefix + 1);
+    }
+}
+
+static void BuildTop() {
+    memset(top_at, 0xFF, sizeof top_at);
+    FillTop(kRoot, 0, 0);
+}
+
+// After the subtree at position `at` changed: enters it again when the position is in the
+// table's levels. Its top_at value names the code that leads to it, unless the position has
+// since moved deeper; then the value is dropped.
+static inline void RepairTop(size_t at) {
+    const uint32_t value = top_at[at];
+    if (value == kNotTop) return;
+    const uint32_t depth = value >> 12;
+    size_t q = kRoot;
+    uint32_t d = depth;
+    for (; d > 0; --d) {
+        const size_t c = child[q];
+        if (c >= kNodes) break;  // a stale code can run into a leaf on the way
+        q = c + ((value >> (d - 1)) & 1);
+    }
+    if (d != 0 || q != at) {
+        top_at[at] = kNotTop;
+        return;
+    }
+    FillTop(at, depth, value & 0xFFF);
+}
+
 // The last node, from c + 1 on, whose weight is below k. Weights ascend, so the run of equal
 // weights that ends there can be long (all unused symbols weigh 1): look a few nodes ahead,
 // then gallop and bisect.
@@ -211,7 +270,9 @@ static inline size_t LastBelow(size_t c, uint32_t k) {
     return lo;
 }
 
-// The update from node c up to the root, one step at a time.
+// The update from node c up to the root, one step at a time; with kTop, the decoder's table
+// follows every swap.
+template <bool kTop = false>
 static inline void UpdatePath(size_t c) {
     do {
         const uint32_t k = ++weight[c];
@@ -227,15 +288,35 @@ static inline void UpdatePath(size_t c) {
             parent[j] = static_cast<uint16_t>(c);
             if (j < kNodes) parent[j + 1] = static_cast<uint16_t>(c);
             child[c] = static_cast<uint16_t>(j);
+            if (kTop) {
+                RepairTop(c);
+                RepairTop(l);
+            }
             c = l;
         }
         c = parent[c];
-    } while (c != 0);
+    } while (c != kAboveRoot);
 }
 
+template <bool kTop = false>
 static inline void UpdateModel(size_t s) {
-    if (weight[kRoot] == kMaxWeight) RebuildModel();
-    UpdatePath(parent[s + kNodes]);
+    if (weight[kRoot] == kMaxWeight) {
+        RebuildModel();
+        if (kTop) BuildTop();
+    }
+    size_t c = parent[s + kNodes];
+    if (kTop) {
+        // Up to the first swap each step only raises a weight: no test reads a weight that an
+        // earlier step on the path raised (the nodes above sit further right).
+        for (;;) {
+            const uint32_t w = weight[c];
+            if (w >= weight[c + 1]) break;
+            weight[c] = static_cast<uint16_t>(w + 1);
+            c = parent[c];
+        }
+        if (c == kAboveRoot) return;
+    }
+    UpdatePath<kTop>(c);
 }
 
 // ---- Encoder ----
@@ -637,7 +718,7 @@ static int DecodeSymbolByBytes(uint32_t* distance) {
     while (c < kNodes)
         c = child[c + ReadBit()];
     const int s = c - kNodes;
-    UpdateModel(s);
+    UpdateModel<kWideWords>(s);
     if (s >= 256) {
         uint32_t i = ReadByte();
         const DistanceCode code = DecodeTable[i];
@@ -711,13 +792,25 @@ static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
     uint64_t bits = w->bits;
     uint32_t used = 0;
     size_t c = child[kRoot];
-    do {
-        c = child[c + (bits >> 63)];
-        bits <<= 1;
-        ++used;
-    } while (c < kNodes);
+    if (kWideWords) {
+        const uint32_t entry = top_table[bits >> (64 - kTopBits)];
+        used = entry >> 10;
+        bits <<= used;
+        c = child[entry & 0x3FF];
+        while (c < kNodes) {
+            c = child[c + (bits >> 63)];
+            bits <<= 1;
+            ++used;
+        }
+    } else {
+        do {
+            c = child[c + (bits >> 63)];
+            bits <<= 1;
+            ++used;
+        } while (c < kNodes);
+    }
     const int s = static_cast<int>(c) - kNodes;
-    UpdateModel(s);
+    UpdateModel<kWideWords>(s);
     if (s >= 256) {
         const DistanceCode code = DecodeTable[bits >> 56];
         const uint32_t length = code.length + 6u;
@@ -791,6 +884,7 @@ void LzhufDecode() {
     if (target_size == 0) return;
     BuildDistanceTables();
     InitModel();
+    if (kWideWords) BuildTop();
     memset(ring, ' ', kRingStart);
     uint32_t r = kRingStart;
     uint32_t count = 0;
