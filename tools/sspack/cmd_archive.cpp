@@ -96,7 +96,8 @@ bool OpenOrReport(const std::string& file) {
             Fail(file + ": cannot read the directory at the end of the file");
             break;
         default:
-            Fail(file + ": no payload archive directory found at the end of the file");
+            Fail(file + ": no payload archive directory found at the end of the file" +
+                 MissingPayloadHint(file));
             break;
     }
     return false;

@@ -110,6 +110,7 @@ void DrawBar() {
     std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %-16s", filled, "##############################",
                  width - filled, "", percent, Bar.name.c_str());
     std::fflush(stderr);
+    SetProgressLineOpen(true);
 }
 
 void OnBytesWritten(uint32_t bytes) {
@@ -136,6 +137,7 @@ void BarClear() {
     if (!Bar.on) return;
     std::fprintf(stderr, "\r%*s\r", 60, "");
     std::fflush(stderr);
+    SetProgressLineOpen(false);
     StreamProgressHooks.byte_count_hook = nullptr;
     Bar.on = false;
 }

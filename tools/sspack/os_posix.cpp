@@ -100,6 +100,8 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id) {
 namespace {
 
 void (*InterruptCleanup)() = nullptr;
+// 1 while the progress line is unfinished.
+volatile sig_atomic_t ProgressLineOpen = 0;
 // The program RunProgram waits for, or 0.
 volatile sig_atomic_t RunningChild = 0;
 
@@ -116,11 +118,19 @@ void EndRunningChild() {
 void OnInterrupt(int signal_number) {
     EndRunningChild();
     if (InterruptCleanup) InterruptCleanup();
+    static const char kInterrupted[] = "\nsspack: interrupted\n";
+    const int skip = ProgressLineOpen ? 0 : 1;  // the line break ends the progress line
+    if (write(2, kInterrupted + skip, sizeof kInterrupted - 1 - skip) < 0) {
+    }
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
 
 }  // namespace
+
+void SetProgressLineOpen(bool open) {
+    ProgressLineOpen = open ? 1 : 0;
+}
 
 void OnInterruptCall(void (*cleanup)()) {
     InterruptCleanup = cleanup;

@@ -108,6 +108,8 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id) {
 namespace {
 
 void (*InterruptCleanup)() = nullptr;
+// 1 while the progress line is unfinished.
+volatile LONG ProgressLineOpen = 0;
 // The program RunProgram waits for, or null; whoever takes it out ends or closes it.
 void* volatile RunningChild = nullptr;
 
@@ -119,10 +121,16 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
         WaitForSingleObject(child, INFINITE);
     }
     if (InterruptCleanup) InterruptCleanup();
+    std::fputs(ProgressLineOpen ? "\nsspack: interrupted\n" : "sspack: interrupted\n", stderr);
+    std::fflush(stderr);
     return FALSE;  // the default handler ends the process
 }
 
 }  // namespace
+
+void SetProgressLineOpen(bool open) {
+    ProgressLineOpen = open ? 1 : 0;
+}
 
 void OnInterruptCall(void (*cleanup)()) {
     InterruptCleanup = cleanup;

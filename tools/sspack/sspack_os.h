@@ -41,6 +41,10 @@ bool FileIdOf(const std::filesystem::path& path, FileId* id);
 // write after the cleanup.
 void OnInterruptCall(void (*cleanup)());
 
+// Whether a progress line stands unfinished on standard error. An interrupt ends that line and
+// then says "sspack: interrupted" on a line of its own.
+void SetProgressLineOpen(bool open);
+
 // The folders a tool of the system's own kit lives in, most recent first: on Windows the SDK's
 // bin folders; none on Linux.
 std::vector<std::string> SystemToolFolders();

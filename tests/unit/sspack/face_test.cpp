@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "archive/extract.h"
@@ -424,6 +425,15 @@ TEST(SspackFace, MissingPayloadIsExplained) {
         const RunResult r = RunSspack("info " + Quoted(row.file), dir);
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_NE(r.err.find(row.hint), std::string::npos) << r.err;
+        // The commands that read the directory give the same hint, on their one line.
+        const char* open = std::strchr(row.hint, '(');
+        const std::string hint = open ? open : "(it is";
+        for (const char* command : {"list ", "verify "}) {
+            const RunResult other = RunSspack(command + Quoted(row.file), dir);
+            EXPECT_EQ(other.exit_code, 1);
+            EXPECT_EQ(other.err.find(hint) != std::string::npos, open != nullptr) << other.err;
+            EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
+        }
     }
 }
 

@@ -402,7 +402,8 @@ TEST(SspackFiles, AnInterruptedSigningEndsTheToolAndLeavesNothing) {
         "PATH=" + Quoted(tools.path()) + ":/usr/bin:/bin " + Quoted(SSPACK_PATH) + " build " +
         Quoted(manifest) + " -o " + Quoted(out) + " --stub " + Quoted(SSINSTALLER_PATH) +
         " -q --sign --cert " + Quoted(dir.File("c.pem")) + " --key " + Quoted(dir.File("k.pem")) +
-        " & pid=$!; for i in $(seq 1000); do [ -e " + Quoted(tools.File("started")) +
+        " 2>" + Quoted(tools.File("err")) + " & pid=$!; for i in $(seq 1000); do [ -e " +
+        Quoted(tools.File("started")) +
         " ] && break; sleep 0.01; done; kill -TERM $pid; wait $pid; echo $? > " +
         Quoted(dir.File(".status")) + "; sleep 3";
     ASSERT_EQ(std::system(("sh -c " + Quoted(script)).c_str()), 0);
@@ -410,6 +411,9 @@ TEST(SspackFiles, AnInterruptedSigningEndsTheToolAndLeavesNothing) {
     const Bytes status = ReadWholeFile(dir.File(".status"));
     EXPECT_NE(std::string(status.begin(), status.end()), "0\n") << "the build was not interrupted";
     EXPECT_FALSE(FileExists(tools.File("late"))) << "the signing tool ran on";
+    // -q draws no progress line: the one line that says why the build ended.
+    const Bytes err = ReadWholeFile(tools.File("err"));
+    EXPECT_EQ(std::string(err.begin(), err.end()), "sspack: interrupted\n");
     EXPECT_EQ(Leftovers(dir, {"m.ini", ".status", "c.pem", "k.pem", "saver.bin", "stub.bin",
                               "movie.bin", "zett.bin", "kmdl.bin", "preview.bmp", "readme.txt",
                               "noise.dat", "stars.txt"}),
