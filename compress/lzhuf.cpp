@@ -49,7 +49,12 @@ constexpr uint32_t kLongestCode = LongestCodeFor(kMaxWeight);  // 21
 static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
+// SS_CODER_32BIT_FORM gives a 64-bit host build the 32-bit form, for its tests.
+#ifdef SS_CODER_32BIT_FORM
+constexpr bool kWideWords = false;
+#else
 constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
+#endif
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
 // the ring's copy area, and whatever they find there is cut off at the 60th byte.
 constexpr int kRingPad = 8;
