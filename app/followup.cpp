@@ -57,8 +57,8 @@ int JoinProgram(char* out, uint32_t size, const char* folder, const char* progra
 int FolderHoldsProgram(const char* folder, const char* program, uint32_t length) {
     char path[kPathSize + 4];
     if (!JoinProgram(path, kPathSize, folder, program, length)) return 0;
-    const char* name = strrchr(path, '\\') + 1;
-    if (!strchr(name, '.')) strcat(path, ".exe");
+    char* name = strrchr(path, '\\') + 1;
+    if (!strchr(name, '.')) strcpy(strchr(name, '\0'), ".exe");
     return PlatIsFile(path);
 }
 
@@ -272,7 +272,9 @@ int ScheduleRemovalAtRestart(const char* path) {
             } else if (!FindNoCase(text + header - 1, line)) {
                 const char* lf = strchr(text + header - 1, '\n');
                 uint32_t p = static_cast<uint32_t>(lf - text) + 1;
-                memmove(view + p + n, view + p, size - p);
+                // The rest moves up by the line's length, from its end backwards.
+                for (uint32_t k = size; k > p; --k)
+                    view[k - 1 + n] = view[k - 1];
                 memcpy(view + p, line, n);
                 final_length = size + n;
             }
@@ -294,7 +296,8 @@ int PlaceDocument(const char* name) {
     const char* folder = WindowsDirPath("ss--------");
     if (!folder || strlen(folder) + 1 + strlen(name) >= kDocumentPathSize) return 0;
     strcpy(DocumentTempPath, folder);
-    char* letter = DocumentTempPath + strlen(DocumentTempPath);
+    char* const end = DocumentTempPath + strlen(DocumentTempPath);
+    char* letter = end;
     for (uint32_t number = PlatRunNumber(), k = 0; k < 8; ++k, number >>= 4)
         *--letter = static_cast<char>('a' + (number & 15));
     // Only administrators may create in the Windows folder, and CreateDirectoryA fails on any
@@ -304,8 +307,8 @@ int PlaceDocument(const char* name) {
         DocumentTempPath[0] = '\0';
         return 0;
     }
-    strcat(DocumentTempPath, "\\");
-    strcat(DocumentTempPath, name);
+    *end = '\\';
+    strcpy(end + 1, name);
     // From its creation until its program has it, the document is held with read-only
     // sharing: it can be read, but not written, renamed, replaced or deleted.
     ExtractEntryToNewFile("LESMI", DocumentTempPath);

@@ -70,7 +70,7 @@ void TakeAlternatives() {
 void FormFileName() {
     char* out = Settings.ScreenSaverFileName;
     CopyBounded(out, kMaxNameLength + 1, InfoText(kInfoName), kInfoNameSize);
-    strcat(out, ".scr");
+    strcpy(strchr(out, '\0'), ".scr");
 }
 
 void TakeLabels() {

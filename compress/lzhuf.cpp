@@ -49,7 +49,12 @@ constexpr uint32_t kLongestCode = LongestCodeFor(kMaxWeight);  // 21
 static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
+// SS_CODER_32BIT_FORM gives a 64-bit host build the 32-bit form, for its tests.
+#ifdef SS_CODER_32BIT_FORM
+constexpr bool kWideWords = false;
+#else
 constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
+#endif
 // The root's parent. 64-bit builds make it the sentinel node, which weighs more than the node
 // after it: an update's first loop then stops at the root by the same test as at a swap.
 constexpr size_t kAboveRoot = kWideWords ? kNodes : 0;
@@ -729,9 +734,9 @@ static int DecodeSymbolByBytes(uint32_t* distance) {
     return s;
 }
 
-// The decoder's fast path reads its bits from a 64-bit window filled eight bytes at a time from
-// the current unit, ahead of the byte requests that the 16-bit window makes. Those requests are
-// still what the block stream sees: a symbol always ends on a one-bit read, before which the
+// The 64-bit decoder's fast path reads its bits from a 64-bit window filled eight bytes at a time
+// from the current unit, ahead of the byte requests that the 16-bit window makes. Those requests
+// are still what the block stream sees: a symbol always ends on a one-bit read, before which the
 // 16-bit window held 9 to 16 bits, so after a symbol it holds 8 to 15 and every further whole
 // byte in the wide window was fetched early. They are counted before anything the block stream
 // does (a flush, a unit read) and the 16-bit window is rebuilt when the unit runs short.
@@ -825,12 +830,15 @@ static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
 }
 
 // Copies n bytes forward from `from` to `to` as a match does: where the source runs into the
-// bytes being written, it reads them again. Eight bytes at a time when source and destination
-// are at least eight apart, which gives the same bytes; the last eight are copied again so that
-// nothing past the end is touched.
+// bytes being written, it reads them again. 32-bit builds copy byte by byte, in the least code;
+// 64-bit builds eight bytes at a time when source and destination are at least eight apart,
+// which gives the same bytes, and the last eight again so that nothing past the end is touched.
 static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
     const intptr_t gap = to - from;
-    if (n >= 8 && (gap >= 8 || gap <= -8)) {
+    if (!kWideWords) {
+        for (uint32_t k = 0; k < n; ++k)
+            to[k] = from[k];
+    } else if (n >= 8 && (gap >= 8 || gap <= -8)) {
         uint32_t k = 0;
         for (; k + 8 <= n; k += 8)
             memcpy(to + k, from + k, 8);
@@ -891,7 +899,9 @@ void LzhufDecode() {
     WideWindow w = {};
     bool wide = false;
     while (count < target_size) {
-        if (!wide) wide = EnterWide(&w);
+        // The 64-bit window is a 64-bit build's speed; a 32-bit build, which would carry its
+        // 64-bit shifts out in pairs of registers, reads every symbol byte-wise in less code.
+        if (kWideWords && !wide) wide = EnterWide(&w);
         if (wide && !RefillWide(&w)) {
             LeaveWide(&w);
             wide = false;

@@ -83,8 +83,8 @@ PlatFind PlatFindFirstFile(const char* path, char alternate[kAlternateNameSize])
     HANDLE search = FindFirstFileA(path, &found);
     alternate[0] = '\0';
     if (search == INVALID_HANDLE_VALUE) return kInvalidFind;
-    // Copied whole and ended: one import less (lstrcpynA) for the stub's import table.
-    memmove(alternate, found.cAlternateFileName, kAlternateNameSize);
+    // Copied whole and ended: no import (lstrcpynA, memmove) for the stub's import table.
+    memcpy(alternate, found.cAlternateFileName, kAlternateNameSize);
     alternate[kAlternateNameSize - 1] = '\0';
     return reinterpret_cast<PlatFind>(search);
 }
