@@ -88,18 +88,26 @@ bool Pixels(Image* image, std::vector<uint8_t>* rgba, std::string* problem) {
     return ok;
 }
 
+// `image` scaled by `scale` (at least one pixel a side) into `small`; null there on failure,
+// with the library's reason in `exception`.
+void Scaled(Image* image, double scale, Picture* small, ExceptionInfo* exception) {
+    const unsigned long w = std::max(1ul, static_cast<unsigned long>(image->columns * scale + 0.5));
+    const unsigned long h = std::max(1ul, static_cast<unsigned long>(image->rows * scale + 0.5));
+    small->image = ResizeImage(image, w, h, LanczosFilter, 1.0, exception);
+}
+
 // The picture fitted into `side` x `side`, centred, transparent around it.
 bool Fitted(Image* image, uint32_t side, std::vector<uint8_t>* canvas, std::string* problem) {
     const double scale = std::min(static_cast<double>(side) / image->columns,
                                   static_cast<double>(side) / image->rows);
-    const unsigned long w = std::max(1ul, static_cast<unsigned long>(image->columns * scale + 0.5));
-    const unsigned long h = std::max(1ul, static_cast<unsigned long>(image->rows * scale + 0.5));
     ExceptionInfo exception;
     GetExceptionInfo(&exception);
     Picture small;
-    small.image = ResizeImage(image, w, h, LanczosFilter, 1.0, &exception);
+    Scaled(image, scale, &small, &exception);
     if (!small.image) *problem = "cannot be scaled: " + Reason(exception);
     DestroyExceptionInfo(&exception);
+    const unsigned long w = small.image ? small.image->columns : 0;
+    const unsigned long h = small.image ? small.image->rows : 0;
     std::vector<uint8_t> rgba;
     if (!small.image || !Pixels(small.image, &rgba, problem)) return false;
     canvas->assign(side * side * 4, 0);
@@ -217,13 +225,10 @@ bool ScalePicture(const std::vector<uint8_t>& bytes, uint32_t max_side,
         *scaled = bytes;
         return true;
     }
-    const double scale = static_cast<double>(max_side) / longer;
-    const unsigned long w = std::max(1ul, static_cast<unsigned long>(image->columns * scale + 0.5));
-    const unsigned long h = std::max(1ul, static_cast<unsigned long>(image->rows * scale + 0.5));
     ExceptionInfo exception;
     GetExceptionInfo(&exception);
     Picture small;
-    small.image = ResizeImage(image, w, h, LanczosFilter, 1.0, &exception);
+    Scaled(image, static_cast<double>(max_side) / longer, &small, &exception);
     ImageInfo* info = CloneImageInfo(nullptr);
     info->quality = 90;
     size_t length = 0;
