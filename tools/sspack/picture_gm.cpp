@@ -234,8 +234,13 @@ bool ScalePicture(const std::vector<uint8_t>& bytes, uint32_t max_side,
     size_t length = 0;
     void* blob = nullptr;
     if (small.image) {
-        std::strncpy(small.image->magick, image->magick, sizeof small.image->magick - 1);
-        std::strncpy(info->magick, image->magick, sizeof info->magick - 1);
+        // The format's name, ended within its field, written as the picture was read.
+        static_assert(sizeof small.image->magick == sizeof image->magick &&
+                          sizeof info->magick == sizeof image->magick,
+                      "one size for every format name field");
+        std::memcpy(small.image->magick, image->magick, sizeof image->magick);
+        std::memcpy(info->magick, image->magick, sizeof image->magick);
+        small.image->magick[sizeof image->magick - 1] = info->magick[sizeof image->magick - 1] = 0;
         blob = ImageToBlob(info, small.image, &length, &exception);
     }
     DestroyImageInfo(info);
