@@ -69,8 +69,12 @@ mutant M07b compress/lzhuf.cpp "unit_compress" \
     $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = 0;'
 mutant M07c compress/lzhuf.cpp "unit_compress" \
     "the one-pass encode and update misses a swap between equal weights" \
-    $'            if (w >= weight[c + 1]) break;' \
-    $'            if (w > weight[c + 1]) break;'
+    $'            if (w >= weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            code =' \
+    $'            if (w > weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            code ='
+mutant M07d compress/lzhuf.cpp "unit_compress" \
+    "the decoder's update climbs past a swap between equal weights" \
+    $'            if (w >= weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            c = parent[c];' \
+    $'            if (w > weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            c = parent[c];'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
     "wide decoder refills below the longest code and distance" \
     $'    if (w->held >= kWideRefill) return 1;' \
