@@ -134,7 +134,7 @@ set(CPACK_PACKAGE_CONTACT
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# sspack reads pictures with GraphicsMagick (also found by the library scan above).
+# sspack loads GraphicsMagick when it reads pictures: the library scan above cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgraphicsmagick-q16-3")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)

@@ -1,30 +1,63 @@
 // Pictures through GraphicsMagick's C interface: reading, scaling and 256-colour icon images.
+#include <dlfcn.h>
 #include <magick/api.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 #include "format/show.h"
 #include "tools/sspack/picture.h"
 
 namespace {
 
-void Initialize() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        InitializeMagick(nullptr);
-        std::atexit(DestroyMagick);  // the library's caches are freed, not left to the system
-    });
+// The library's calls, found in it when the first picture is read.
+// clang-format off
+#define SS_MAGICK_CALLS(X)                                                                  \
+    X(InitializeMagick) X(DestroyMagick) X(GetExceptionInfo) X(DestroyExceptionInfo)         \
+    X(CloneImageInfo) X(DestroyImageInfo) X(BlobToImage) X(ImageToBlob) X(DestroyImageList) \
+    X(DispatchImage) X(ConstituteImage) X(ResizeImage) X(GetQuantizeInfo) X(QuantizeImage)  \
+    X(MagickFree)
+// clang-format on
+
+struct Magick {
+#define SS_MAGICK_POINTER(name) decltype(&::name) name = nullptr;
+    SS_MAGICK_CALLS(SS_MAGICK_POINTER)
+#undef SS_MAGICK_POINTER
+    std::string problem;  // why the library could not be loaded; empty when it was
+};
+
+const Magick& Library() {
+    static const Magick magick = [] {
+        Magick m;
+        void* handle = dlopen(SS_MAGICK_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            m.problem = std::string("cannot be read: the picture library is missing (") +
+                        (why ? why : SS_MAGICK_SONAME) + ")";
+            return m;
+        }
+#define SS_MAGICK_FIND(name)                                              \
+    m.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));   \
+    if (!m.name) {                                                        \
+        m.problem = "cannot be read: " SS_MAGICK_SONAME " has no " #name; \
+        return m;                                                         \
+    }
+        SS_MAGICK_CALLS(SS_MAGICK_FIND)
+#undef SS_MAGICK_FIND
+        m.InitializeMagick(nullptr);
+        std::atexit(m.DestroyMagick);  // the library's caches are freed, not left to the system
+        return m;
+    }();
+    return magick;
 }
 
 // One read picture (the first frame of an animation), freed with it.
 struct Picture {
     Image* image = nullptr;
     ~Picture() {
-        if (image) DestroyImageList(image);
+        if (image) Library().DestroyImageList(image);
     }
 };
 
@@ -35,19 +68,23 @@ std::string Reason(const ExceptionInfo& e) {
 }
 
 bool Read(const std::vector<uint8_t>& bytes, Picture* picture, std::string* problem) {
-    Initialize();
+    const Magick& gm = Library();
+    if (!gm.problem.empty()) {
+        *problem = gm.problem;
+        return false;
+    }
     if (bytes.empty()) {
         *problem = "is empty";
         return false;
     }
     ExceptionInfo exception;
-    GetExceptionInfo(&exception);
-    ImageInfo* info = CloneImageInfo(nullptr);
+    Library().GetExceptionInfo(&exception);
+    ImageInfo* info = Library().CloneImageInfo(nullptr);
     // An icon file has no signature the library recognises; its header names it.
     if (bytes.size() >= 6 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0)
         std::strcpy(info->filename, "ICO:");
-    picture->image = BlobToImage(info, bytes.data(), bytes.size(), &exception);
-    DestroyImageInfo(info);
+    picture->image = Library().BlobToImage(info, bytes.data(), bytes.size(), &exception);
+    Library().DestroyImageInfo(info);
     // A warning about damaged data means the picture is cut or corrupt: Windows would show it
     // partly or not at all.
     const bool damaged =
@@ -56,7 +93,7 @@ bool Read(const std::vector<uint8_t>& bytes, Picture* picture, std::string* prob
               exception.severity < ErrorException && !damaged;
     if (!ok)
         *problem = (damaged ? "is damaged: " : "cannot be read as a picture: ") + Reason(exception);
-    DestroyExceptionInfo(&exception);
+    Library().DestroyExceptionInfo(&exception);
     return ok;
 }
 
@@ -80,11 +117,11 @@ void Describe(const Image* image, PictureFacts* facts) {
 bool Pixels(Image* image, std::vector<uint8_t>* rgba, std::string* problem) {
     rgba->assign(image->columns * image->rows * 4, 0);
     ExceptionInfo exception;
-    GetExceptionInfo(&exception);
-    const bool ok = DispatchImage(image, 0, 0, image->columns, image->rows, "RGBA", CharPixel,
-                                  rgba->data(), &exception) == MagickPass;
+    Library().GetExceptionInfo(&exception);
+    const bool ok = Library().DispatchImage(image, 0, 0, image->columns, image->rows, "RGBA",
+                                            CharPixel, rgba->data(), &exception) == MagickPass;
     if (!ok) *problem = "cannot be converted: " + Reason(exception);
-    DestroyExceptionInfo(&exception);
+    Library().DestroyExceptionInfo(&exception);
     return ok;
 }
 
@@ -93,7 +130,7 @@ bool Pixels(Image* image, std::vector<uint8_t>* rgba, std::string* problem) {
 void Scaled(Image* image, double scale, Picture* small, ExceptionInfo* exception) {
     const unsigned long w = std::max(1ul, static_cast<unsigned long>(image->columns * scale + 0.5));
     const unsigned long h = std::max(1ul, static_cast<unsigned long>(image->rows * scale + 0.5));
-    small->image = ResizeImage(image, w, h, LanczosFilter, 1.0, exception);
+    small->image = Library().ResizeImage(image, w, h, LanczosFilter, 1.0, exception);
 }
 
 // The picture fitted into `side` x `side`, centred, transparent around it.
@@ -101,11 +138,11 @@ bool Fitted(Image* image, uint32_t side, std::vector<uint8_t>* canvas, std::stri
     const double scale = std::min(static_cast<double>(side) / image->columns,
                                   static_cast<double>(side) / image->rows);
     ExceptionInfo exception;
-    GetExceptionInfo(&exception);
+    Library().GetExceptionInfo(&exception);
     Picture small;
     Scaled(image, scale, &small, &exception);
     if (!small.image) *problem = "cannot be scaled: " + Reason(exception);
-    DestroyExceptionInfo(&exception);
+    Library().DestroyExceptionInfo(&exception);
     const unsigned long w = small.image ? small.image->columns : 0;
     const unsigned long h = small.image ? small.image->rows : 0;
     std::vector<uint8_t> rgba;
@@ -140,17 +177,17 @@ bool IconImage(Image* image, uint32_t side, std::vector<uint8_t>* dib, std::stri
             rgb[i * 3 + c] = clear[i] ? 0 : canvas[i * 4 + c];
     }
     ExceptionInfo exception;
-    GetExceptionInfo(&exception);
+    Library().GetExceptionInfo(&exception);
     Picture flat;
-    flat.image = ConstituteImage(side, side, "RGB", CharPixel, rgb.data(), &exception);
-    DestroyExceptionInfo(&exception);
+    flat.image = Library().ConstituteImage(side, side, "RGB", CharPixel, rgb.data(), &exception);
+    Library().DestroyExceptionInfo(&exception);
     QuantizeInfo quantize;
-    GetQuantizeInfo(&quantize);
+    Library().GetQuantizeInfo(&quantize);
     quantize.number_colors = 256;
     quantize.dither = 0;
-    if (!flat.image || QuantizeImage(&quantize, flat.image) != MagickPass ||
-        DispatchImage(flat.image, 0, 0, side, side, "RGB", CharPixel, rgb.data(), &exception) !=
-            MagickPass) {
+    if (!flat.image || Library().QuantizeImage(&quantize, flat.image) != MagickPass ||
+        Library().DispatchImage(flat.image, 0, 0, side, side, "RGB", CharPixel, rgb.data(),
+                                &exception) != MagickPass) {
         *problem = "cannot be reduced to 256 colours";
         return false;
     }
@@ -226,10 +263,10 @@ bool ScalePicture(const std::vector<uint8_t>& bytes, uint32_t max_side,
         return true;
     }
     ExceptionInfo exception;
-    GetExceptionInfo(&exception);
+    Library().GetExceptionInfo(&exception);
     Picture small;
     Scaled(image, static_cast<double>(max_side) / longer, &small, &exception);
-    ImageInfo* info = CloneImageInfo(nullptr);
+    ImageInfo* info = Library().CloneImageInfo(nullptr);
     info->quality = 90;
     size_t length = 0;
     void* blob = nullptr;
@@ -241,14 +278,14 @@ bool ScalePicture(const std::vector<uint8_t>& bytes, uint32_t max_side,
         std::memcpy(small.image->magick, image->magick, sizeof image->magick);
         std::memcpy(info->magick, image->magick, sizeof image->magick);
         small.image->magick[sizeof image->magick - 1] = info->magick[sizeof image->magick - 1] = 0;
-        blob = ImageToBlob(info, small.image, &length, &exception);
+        blob = Library().ImageToBlob(info, small.image, &length, &exception);
     }
-    DestroyImageInfo(info);
+    Library().DestroyImageInfo(info);
     if (!blob) *problem = "cannot be scaled down: " + Reason(exception);
-    DestroyExceptionInfo(&exception);
+    Library().DestroyExceptionInfo(&exception);
     if (!blob) return false;
     scaled->assign(static_cast<uint8_t*>(blob), static_cast<uint8_t*>(blob) + length);
-    MagickFree(blob);
+    Library().MagickFree(blob);
     // What was written is what the installer carries: read it back for its facts.
     return ReadPicture(*scaled, facts, problem);
 }
