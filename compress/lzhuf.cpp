@@ -143,6 +143,27 @@ static void BuildDistanceTables() {
     }
 }
 
+static inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The bits below the lowest set bit of x (x != 0), and above the highest. 32-bit builds take the
+// two halves: their 64-bit builtins are library calls that the installer does not link.
+static inline unsigned LowZeros(uint64_t x) {
+    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_ctzll(x));
+    const uint32_t low = static_cast<uint32_t>(x);
+    return low ? static_cast<unsigned>(__builtin_ctz(low))
+               : 32 + static_cast<unsigned>(__builtin_ctz(static_cast<uint32_t>(x >> 32)));
+}
+static inline unsigned HighZeros(uint64_t x) {
+    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_clzll(x));
+    const uint32_t high = static_cast<uint32_t>(x >> 32);
+    return high ? static_cast<unsigned>(__builtin_clz(high))
+                : 32 + static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(x)));
+}
+
 // ---- Adaptive Huffman model ----
 
 static void InitModel() {
@@ -275,32 +296,76 @@ static inline size_t LastBelow(size_t c, uint32_t k) {
     return lo;
 }
 
-// The update from node c up to the root, one step at a time; with kTop, the decoder's table
-// follows every swap.
+// The swap of node c, whose weight has reached its right neighbour's, with the last node of
+// the weight below c's new one; then c's place is that node's. With kTop, the decoder's table
+// follows.
+template <bool kTop>
+static inline size_t SwapUp(size_t c, uint32_t k) {
+    const size_t l = LastBelow(c, k);
+    weight[c] = weight[l];
+    weight[l] = static_cast<uint16_t>(k);
+    const size_t i = child[c];
+    parent[i] = static_cast<uint16_t>(l);
+    if (i < kNodes) parent[i + 1] = static_cast<uint16_t>(l);
+    const size_t j = child[l];
+    child[l] = static_cast<uint16_t>(i);
+    parent[j] = static_cast<uint16_t>(c);
+    if (j < kNodes) parent[j + 1] = static_cast<uint16_t>(c);
+    child[c] = static_cast<uint16_t>(j);
+    if (kTop) {
+        RepairTop(c);
+        RepairTop(l);
+    }
+    return l;
+}
+
+// The update from node c up to the root, one step at a time (32-bit builds).
 template <bool kTop = false>
 static inline void UpdatePath(size_t c) {
     do {
         const uint32_t k = ++weight[c];
-        if (k > weight[c + 1]) {
-            const size_t l = LastBelow(c, k);
-            weight[c] = weight[l];
-            weight[l] = static_cast<uint16_t>(k);
-            const size_t i = child[c];
-            parent[i] = static_cast<uint16_t>(l);
-            if (i < kNodes) parent[i + 1] = static_cast<uint16_t>(l);
-            const size_t j = child[l];
-            child[l] = static_cast<uint16_t>(i);
-            parent[j] = static_cast<uint16_t>(c);
-            if (j < kNodes) parent[j + 1] = static_cast<uint16_t>(c);
-            child[c] = static_cast<uint16_t>(j);
-            if (kTop) {
-                RepairTop(c);
-                RepairTop(l);
-            }
-            c = l;
-        }
+        if (k > weight[c + 1]) c = SwapUp<kTop>(c, k);
         c = parent[c];
     } while (c != kAboveRoot);
+}
+
+// Raises the weights from node c up to the first node whose weight equals its right
+// neighbour's (a swap), and returns that node: kAboveRoot when the climb passed the root
+// (64-bit builds). Up to there each step only raises a weight, and no test reads a weight
+// that an earlier step raised: the nodes above sit further right. On x86-64 a step is five
+// instructions.
+static inline size_t RaiseToSwap(size_t c) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    uint32_t w;
+    __asm__(
+        "jmp 2f\n"
+        "1:\n\t"
+        "incw (%[weight],%[c],2)\n\t"
+        "movzwl (%[parent],%[c],2), %k[c]\n"
+        "2:\n\t"
+        "movzwl (%[weight],%[c],2), %k[w]\n\t"
+        "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
+        "jb 1b"
+        : [c] "+r"(c), [w] "=&r"(w)
+        : [weight] "r"(weight), [parent] "r"(parent)
+        : "cc", "memory");
+    return c;
+#else
+    for (;;) {
+        const uint32_t w = weight[c];
+        if (w >= weight[c + 1]) return c;
+        weight[c] = static_cast<uint16_t>(w + 1);
+        c = parent[c];
+    }
+#endif
+}
+
+// The rest of an update from node c, whose weight equals its right neighbour's: a swap, then
+// the climb to the next one (64-bit builds).
+template <bool kTop>
+static inline void UpdateFromSwap(size_t c) {
+    while (c != kAboveRoot)
+        c = RaiseToSwap(parent[SwapUp<kTop>(c, weight[c] + 1u)]);
 }
 
 template <bool kTop = false>
@@ -309,19 +374,12 @@ static inline void UpdateModel(size_t s) {
         RebuildModel();
         if (kTop) BuildTop();
     }
-    size_t c = parent[s + kNodes];
-    if (kTop) {
-        // Up to the first swap each step only raises a weight: no test reads a weight that an
-        // earlier step on the path raised (the nodes above sit further right).
-        for (;;) {
-            const uint32_t w = weight[c];
-            if (w >= weight[c + 1]) break;
-            weight[c] = static_cast<uint16_t>(w + 1);
-            c = parent[c];
-        }
-        if (c == kAboveRoot) return;
+    const size_t c = parent[s + kNodes];
+    if (kWideWords) {
+        UpdateFromSwap<kTop>(RaiseToSwap(c));
+    } else {
+        UpdatePath<kTop>(c);
     }
-    UpdatePath<kTop>(c);
 }
 
 // ---- Encoder ----
@@ -347,46 +405,71 @@ static inline void PutSymbolCode(uint32_t n, uint32_t code) {
     }
 }
 
+// RaiseToSwap that also shifts the side of every node it raises (its position's low bit) into
+// the top of `code`: six instructions a step on x86-64.
+static inline size_t RaiseAndReadToSwap(size_t c, uint64_t* code) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    uint32_t w;
+    __asm__(
+        "jmp 2f\n"
+        "1:\n\t"
+        "incw (%[weight],%[c],2)\n\t"
+        "shrdq $1, %[c], %[code]\n\t"
+        "movzwl (%[parent],%[c],2), %k[c]\n"
+        "2:\n\t"
+        "movzwl (%[weight],%[c],2), %k[w]\n\t"
+        "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
+        "jb 1b"
+        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)
+        : [weight] "r"(weight), [parent] "r"(parent)
+        : "cc", "memory");
+    return c;
+#else
+    for (;;) {
+        const uint32_t w = weight[c];
+        if (w >= weight[c + 1]) return c;
+        weight[c] = static_cast<uint16_t>(w + 1);
+        *code = (*code >> 1) | (static_cast<uint64_t>(c) << 63);
+        c = parent[c];
+    }
+#endif
+}
+
 // The code of s is read from the leaf up, and the update walks the same path until its first
 // swap: a node whose weight equals its right neighbour's. Children sit below their parents, so
-// no increment on the way can change a weight that a later test on the path reads. Both are
-// done in one pass up to that node (the whole path for most symbols); from there the rest of
-// the code is read from the tree as it was, and the update goes on step by step.
+// no increment on the way can change a weight that a later test on the path reads. 64-bit
+// builds do both in one pass up to that node (past the root for most symbols); from there the
+// rest of the code is read from the tree as it was, and the update goes on from the swap.
 static inline void EncodeSymbol(int s) {
     // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
     // bits, and 32 bits hold any of them.
     static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
-    uint32_t code = 0;
-    uint32_t n = 0;
     size_t c = parent[s + kNodes];
-    const bool rebuild = weight[kRoot] == kMaxWeight;  // before this symbol's update
-    // 32-bit builds read the whole code first and then update: smaller code for the i686 stub.
-    if (kWideWords && !rebuild) {
-        while (c != kRoot) {
-            const uint32_t w = weight[c];
-            if (w >= weight[c + 1]) break;
-            weight[c] = static_cast<uint16_t>(w + 1);
+    if (!kWideWords) {  // the whole code first, then the update: the least code for the i686 stub
+        uint32_t code = 0;
+        uint32_t n = 0;
+        for (; c != kRoot; c = parent[c], ++n)
             code = (code >> 1) | (static_cast<uint32_t>(c & 1) << 31);
-            ++n;
-            c = parent[c];
-        }
-    }
-    for (size_t node = c; node != kRoot; node = parent[node], ++n)
-        code = (code >> 1) | (static_cast<uint32_t>(node & 1) << 31);
-    PutSymbolCode(n, code);
-    if (!kWideWords) {
+        PutSymbolCode(n, code);
         UpdateModel(static_cast<size_t>(s));
         return;
     }
-    if (c == kRoot) {  // the whole path went up in one pass; the root has no swap
-        ++weight[kRoot];
-        return;
-    }
+    // The bits come in at the top, above a marker bit that counts them; the climb takes the
+    // root's (meaningless) bit too, shifted out at the end.
+    uint64_t code = uint64_t(1) << 63;
+    const bool rebuild = weight[kRoot] == kMaxWeight;  // before this symbol's update
+    size_t swap = kAboveRoot;
+    if (!rebuild) swap = c = RaiseAndReadToSwap(c, &code);
+    for (; c != kAboveRoot; c = parent[c])
+        code = (code >> 1) | (static_cast<uint64_t>(c) << 63);
+    code <<= 1;
+    const uint32_t n = 63 - LowZeros(code);
+    PutSymbolCode(n, static_cast<uint32_t>((code & (code - 1)) >> 32));
     if (rebuild) {
         RebuildModel();
-        c = parent[s + kNodes];
+        swap = RaiseToSwap(parent[s + kNodes]);
     }
-    UpdatePath(c);
+    UpdateFromSwap<false>(swap);
 }
 
 static inline void EncodeDistance(uint32_t d) {
@@ -400,27 +483,6 @@ static void FlushBits() {
     if (put_count > 0) StreamPutByte(put_bits >> 24);
     put_bits = 0;
     put_count = 0;
-}
-
-static inline uint64_t Load64(const uint8_t* p) {
-    uint64_t v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// The bits below the lowest set bit of x (x != 0), and above the highest. 32-bit builds take the
-// two halves: their 64-bit builtins are library calls that the installer does not link.
-static inline unsigned LowZeros(uint64_t x) {
-    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_ctzll(x));
-    const uint32_t low = static_cast<uint32_t>(x);
-    return low ? static_cast<unsigned>(__builtin_ctz(low))
-               : 32 + static_cast<unsigned>(__builtin_ctz(static_cast<uint32_t>(x >> 32)));
-}
-static inline unsigned HighZeros(uint64_t x) {
-    if (sizeof(size_t) >= sizeof x) return static_cast<unsigned>(__builtin_clzll(x));
-    const uint32_t high = static_cast<uint32_t>(x >> 32);
-    return high ? static_cast<unsigned>(__builtin_clz(high))
-                : 32 + static_cast<unsigned>(__builtin_clz(static_cast<uint32_t>(x)));
 }
 
 // Index of the first byte, from `from` on, where the strings at a and b differ; kMaxMatch or

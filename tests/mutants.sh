@@ -68,13 +68,21 @@ mutant M07b compress/lzhuf.cpp "unit_compress" \
     $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                limit = 0;' \
     $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = 0;'
 mutant M07c compress/lzhuf.cpp "unit_compress" \
-    "the one-pass encode and update misses a swap between equal weights" \
-    $'            if (w >= weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            code =' \
-    $'            if (w > weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            code ='
+    "the one-pass encode and update climbs past a swap between equal weights" \
+    $'        "jb 1b"\n        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)' \
+    $'        "jbe 1b"\n        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)'
 mutant M07d compress/lzhuf.cpp "unit_compress" \
-    "the decoder's update climbs past a swap between equal weights" \
-    $'            if (w >= weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            c = parent[c];' \
-    $'            if (w > weight[c + 1]) break;\n            weight[c] = static_cast<uint16_t>(w + 1);\n            c = parent[c];'
+    "the update climbs past a swap between equal weights" \
+    $'        "jb 1b"\n        : [c] "+r"(c), [w] "=&r"(w)\n' \
+    $'        "jbe 1b"\n        : [c] "+r"(c), [w] "=&r"(w)\n'
+mutant M07e compress/lzhuf.cpp "unit_compress" \
+    "after a swap the update goes on from the swapped node's old place" \
+    $'        c = RaiseToSwap(parent[SwapUp<kTop>(c, weight[c] + 1u)]);' \
+    $'        c = RaiseToSwap(parent[(SwapUp<kTop>(c, weight[c] + 1u), c)]);'
+mutant M07f compress/lzhuf.cpp "unit_compress" \
+    "the encoder keeps the root's bit of a code" \
+    $'    code <<= 1;\n    const uint32_t n = 63 - LowZeros(code);' \
+    $'    const uint32_t n = 63 - LowZeros(code);'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
     "wide decoder refills below the longest code and distance" \
     $'    if (w->held >= kWideRefill) return 1;' \
