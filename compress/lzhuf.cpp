@@ -384,10 +384,22 @@ static inline void UpdateModel(size_t s) {
 
 // ---- Encoder ----
 
-// Appends the top n bits of `code` (n <= 25) to the output, most significant first.
+// Appends the top n bits of `code` (n <= 25) to the output, most significant first. With room
+// to spare in the output buffer, 64-bit builds store the whole bytes at once and count them
+// together: nothing between those writes calls a hook.
 static inline void PutCode(uint32_t n, uint32_t code) {
     put_bits |= code >> put_count;
     put_count += n;
+    if (kWideWords && put_count >= 8 && StreamWriteEnd - StreamWritePtr > 4) {
+        const uint32_t whole = put_count >> 3;  // 1 to 4
+        const uint32_t out = __builtin_bswap32(put_bits);
+        memcpy(StreamWritePtr, &out, sizeof out);
+        StreamWritePtr += whole;
+        StreamCountTicks(whole);
+        put_bits = static_cast<uint32_t>(static_cast<uint64_t>(put_bits) << (8 * whole));
+        put_count &= 7;
+        return;
+    }
     while (put_count >= 8) {
         StreamPutByte(put_bits >> 24);
         put_bits <<= 8;
@@ -435,12 +447,36 @@ static inline size_t RaiseAndReadToSwap(size_t c, uint64_t* code) {
 #endif
 }
 
+// Shifts the sides of node c and of the nodes above it, the root's included, into the top of
+// `code`: four instructions a level on x86-64.
+static inline uint64_t ReadToRoot(size_t c, uint64_t code) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    __asm__(
+        "cmpq %[above], %[c]\n\t"
+        "je 2f\n"
+        "1:\n\t"
+        "shrdq $1, %[c], %[code]\n\t"
+        "movzwl (%[parent],%[c],2), %k[c]\n\t"
+        "cmpq %[above], %[c]\n\t"
+        "jne 1b\n"
+        "2:"
+        : [c] "+r"(c), [code] "+r"(code)
+        : [parent] "r"(parent), [above] "i"(kAboveRoot)
+        : "cc", "memory");
+    return code;
+#else
+    for (; c != kAboveRoot; c = parent[c])
+        code = (code >> 1) | (static_cast<uint64_t>(c) << 63);
+    return code;
+#endif
+}
+
 // The code of s is read from the leaf up, and the update walks the same path until its first
 // swap: a node whose weight equals its right neighbour's. Children sit below their parents, so
 // no increment on the way can change a weight that a later test on the path reads. 64-bit
 // builds do both in one pass up to that node (past the root for most symbols); from there the
 // rest of the code is read from the tree as it was, and the update goes on from the swap.
-static inline void EncodeSymbol(int s) {
+__attribute__((always_inline)) static inline void EncodeSymbol(int s) {
     // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
     // bits, and 32 bits hold any of them.
     static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
@@ -460,8 +496,7 @@ static inline void EncodeSymbol(int s) {
     const bool rebuild = weight[kRoot] == kMaxWeight;  // before this symbol's update
     size_t swap = kAboveRoot;
     if (!rebuild) swap = c = RaiseAndReadToSwap(c, &code);
-    for (; c != kAboveRoot; c = parent[c])
-        code = (code >> 1) | (static_cast<uint64_t>(c) << 63);
+    code = ReadToRoot(c, code);
     code <<= 1;
     const uint32_t n = 63 - LowZeros(code);
     PutSymbolCode(n, static_cast<uint32_t>((code & (code - 1)) >> 32));
@@ -508,11 +543,13 @@ static inline uint64_t HeadAt(size_t ref) {
     return v;
 }
 
-// Follows links from `at` by heads alone until the linked node's head equals `head` (the null
-// node's always does) and returns that link. This walk is most of the encoder's work; on x86-64
-// it takes five instructions a step: the compare that finds an equal head also gives the side
-// (the carry: the node's head is below the key's, go right).
-static inline size_t StepToEqualHead(size_t at, uint64_t head) {
+// Follows links from `at` until the linked node is the null node or a string that agrees with
+// the key in bytes 1 to 16; returns that link and the node in `next`. Most steps are settled by
+// the heads (bytes 1 to 8) in the nodes, in five instructions on x86-64: the compare that finds
+// an equal head also gives the side (the carry: the node's head is below the key's, go right).
+// Where the heads are equal, bytes 9 to 16 are read from the ring as a big-endian number
+// (`head2` is the key's) and settle the step the same way.
+static inline size_t StepToEqualString(size_t at, uint64_t head, uint64_t head2, size_t* next) {
 #if defined(__x86_64__) && defined(__GNUC__)
     size_t node;
     uint64_t other;
@@ -520,9 +557,10 @@ static inline size_t StepToEqualHead(size_t at, uint64_t head) {
         "movzwl (%[tree],%[at],2), %k[node]\n\t"
         "movq (%[tree],%[node],2), %[other]\n\t"
         "cmpq %[head], %[other]\n\t"
-        "je 3f\n"
+        "je 4f\n"
         "1:\n\t"
-        "adcq $4, %[node]\n\t"
+        "adcq $4, %[node]\n"
+        "5:\n\t"
         "movzwl (%[tree],%[node],2), %k[at]\n\t"
         "movq (%[tree],%[at],2), %[other]\n\t"
         "cmpq %[head], %[other]\n\t"
@@ -532,21 +570,42 @@ static inline size_t StepToEqualHead(size_t at, uint64_t head) {
         "movq (%[tree],%[node],2), %[other]\n\t"
         "cmpq %[head], %[other]\n\t"
         "jne 1b\n\t"
-        "jmp 3f\n"
+        "jmp 4f\n"
         "2:\n\t"
         "xchgq %[at], %[node]\n"
-        "3:"
+        "4:\n\t"
+        "cmpq %[nil], %[node]\n\t"
+        "je 9f\n\t"
+        "movq %[node], %[other]\n\t"
+        "shrq $3, %[other]\n\t"
+        "movq 9(%[ring],%[other]), %[other]\n\t"
+        "bswapq %[other]\n\t"
+        "cmpq %[head2], %[other]\n\t"
+        "je 9f\n\t"
+        "adcq $4, %[node]\n\t"
+        "jmp 5b\n"
+        "9:"
         : [at] "+r"(at), [node] "=&r"(node), [other] "=&r"(other)
-        : [tree] "r"(tree), [head] "r"(head)
+        :
+        [tree] "r"(tree), [ring] "r"(ring), [head] "r"(head), [head2] "r"(head2), [nil] "i"(kNilRef)
         : "cc", "memory");
+    *next = node;
     return at;
 #else
     for (;;) {
-        const size_t next = tree[at];
-        const uint64_t other = HeadAt(next);
-        if (other == head) return at;
-        at = next + kLeftWord + (other < head);
+        const size_t node = tree[at];
+        uint64_t other = HeadAt(node);
+        if (other == head) {
+            if (node == kNilRef) break;
+            other = LoadBigEndian64(ring + node / kNodeWords + 9);
+            if (other == head2) break;
+            at = node + kLeftWord + (other < head2);
+        } else {
+            at = node + kLeftWord + (other < head);
+        }
     }
+    *next = tree[at];
+    return at;
 #endif
 }
 
@@ -575,13 +634,21 @@ static inline void InsertPosition(size_t r) {
     // The null node carries the key's head, so a step onto it looks like a step onto an equal
     // string: the end of the path is looked for only among equal heads.
     memcpy(tree + kNilRef, &head, sizeof head);
+    // Untracked steps settle bytes 9 to 16 too, before the ring is compared on.
+    const uint64_t head2 = kTrack ? 0 : LoadBigEndian64(key + 9);
     for (;;) {
-        if (!kTrack) at = StepToEqualHead(at, head);
-        const size_t next = tree[at];
+        size_t next;
+        size_t from;  // the first byte not yet known to agree
+        if (!kTrack) {
+            at = StepToEqualString(at, head, head2, &next);
+            from = 17;
+        } else {
+            next = tree[at];
+            from = 9;
+        }
         const uint64_t other = HeadAt(next);
-        if (head != other) {
+        if (kTrack && head != other) {
             at = next + kLeftWord + (head > other);
-            if (!kTrack) continue;
             const uint64_t x = head ^ other;
             // 64-bit builds skip most steps by the limit; 32-bit ones count the bytes at once
             // (smaller code: the decoder shares the i686 stub's size limit).
@@ -602,7 +669,7 @@ static inline void InsertPosition(size_t r) {
             break;
         }
         const size_t p = next / kNodeWords;
-        const size_t i = MatchEnd(key, ring + p, 9);
+        const size_t i = MatchEnd(key, ring + p, from);
         if (i >= kMaxMatch) {
             // Equal strings: r takes p's place in the tree, and p leaves it.
             distance = ((r - p) & kRingMask) - 1;
@@ -668,6 +735,22 @@ static inline void DeletePosition(size_t p) {
     tree[node_p + kFromWord] = kNilRef;
 }
 
+// Puts the bytes from `in` to `end` (at least one) into the ring from position s on, each in
+// place of the oldest string, which leaves its tree; the strings that are complete then, all
+// but the last, go into theirs. Returns the position after the last byte. A string starts
+// kMaxMatch positions before the byte that completes it.
+static inline size_t TakeBytes(const uint8_t* in, const uint8_t* end, size_t s) {
+    for (;;) {
+        DeletePosition(s);
+        const uint8_t c = *in++;
+        ring[s] = c;
+        if (s < kMaxMatch - 1) ring[s + kRingSize] = c;
+        s = (s + 1) & kRingMask;
+        if (in == end) return s;
+        InsertPosition<false>((s - kMaxMatch) & kRingMask);
+    }
+}
+
 void LzhufEncode() {
     const int32_t size = WriteOriginalSize();
     if (size == 0) return;
@@ -708,17 +791,9 @@ void LzhufEncode() {
             const uint8_t* in = StreamReadPtr;
             StreamReadPtr += last;
             StreamCountTicks(static_cast<uint32_t>(last));
-            for (;;) {
-                DeletePosition(s);
-                c = in[i];
-                ring[s] = static_cast<uint8_t>(c);
-                if (s < kMaxMatch - 1) ring[s + kRingSize] = static_cast<uint8_t>(c);
-                s = (s + 1) & kRingMask;
-                r = (r + 1) & kRingMask;
-                if (++i == last) break;
-                InsertPosition<false>(r);
-            }
-            InsertPosition<true>(r);
+            s = static_cast<int>(TakeBytes(in, in + last, static_cast<size_t>(s)));
+            r = (s - kMaxMatch) & kRingMask;
+            InsertPosition<true>(static_cast<size_t>(r));
             continue;
         }
         while (i < last && (c = StreamGetByte()) >= 0) {
