@@ -6,6 +6,7 @@
 // where a symbol is coded, a 64-bit bit window, and run ends found by a gallop instead of a scan.
 #include "compress/lzhuf.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "compress/block_stream.h"
@@ -78,18 +79,15 @@ static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring
 // indexes the next link. Node 4,096 is the null node (its head: the string being inserted); node
 // 4,097 + b holds the root of the tree of first byte b as its right link.
 alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
-static int16_t best_length;                 // latest insertion: longest match found
-static int16_t best_distance;               // its distance minus 1
-static uint16_t weight[kNodes + 2];         // node weights, ascending; [627], [628] sentinels
-static uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
-static uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
-static uint32_t put_bits;                   // pending output bits, at the top
-static uint32_t put_count;                  // how many, fewer than 8 between symbols
-static uint16_t get_bits;                   // buffered input bits, at the top
-static uint32_t get_count;                  // how many
-static uint16_t leaf_weight[kSymbols];      // rebuild: halved leaf weights, old order
-static uint16_t leaf_child[kSymbols];       // rebuild: their child entries
-static uint32_t longest_code;               // longest code over 16 bits, latest encode
+static int16_t best_length;             // latest insertion: longest match found
+static int16_t best_distance;           // its distance minus 1
+static uint32_t put_bits;               // pending output bits, at the top
+static uint32_t put_count;              // how many, fewer than 8 between symbols
+static uint16_t get_bits;               // buffered input bits, at the top
+static uint32_t get_count;              // how many
+static uint16_t leaf_weight[kSymbols];  // rebuild: halved leaf weights, old order
+static uint16_t leaf_child[kSymbols];   // rebuild: their child entries
+static uint32_t longest_code;           // longest code over 16 bits, latest encode
 // The decoder's lookup over the top levels of the code tree (64-bit builds): by the next
 // kTopBits bits of the stream, the position reached after at most that many of them, in bits
 // 0-9, and how many were used, above. top_at gives, for every position less than kTopBits
@@ -98,8 +96,21 @@ static uint32_t longest_code;               // longest code over 16 bits, latest
 constexpr uint32_t kTopBits = 7;
 constexpr uint16_t kNotTop = 0xFFFF;
 static_assert(kTopBits <= 12 && kNodes <= 1024, "an entry packs a position and a bit count");
-static uint16_t top_table[1u << kTopBits];
-static uint16_t top_at[kNodes];
+// The adaptive model, in one block so that the code reaches every part from one address.
+static struct {
+    uint16_t weight[kNodes + 2];         // node weights, ascending; [627], [628] sentinels
+    uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
+    uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
+    uint16_t top_table[1u << kTopBits];
+    uint16_t top_at[kNodes];
+} model;
+static uint16_t (&weight)[kNodes + 2] = model.weight;
+static uint16_t (&child)[kNodes] = model.child;
+static uint16_t (&parent)[kNodes + kSymbols] = model.parent;
+static uint16_t (&top_table)[1u << kTopBits] = model.top_table;
+static uint16_t (&top_at)[kNodes] = model.top_at;
+constexpr size_t kParentOffset = offsetof(decltype(model), parent);  // from weight[0]
+static_assert(offsetof(decltype(model), weight) == 0, "the block starts with the weights");
 static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
 static uint8_t EncodeCode[64];         // distance prefix: code in the top bits
 static DistanceCode DecodeTable[256];  // by the next 8 bits of the stream
@@ -341,13 +352,13 @@ static inline size_t RaiseToSwap(size_t c) {
         "jmp 2f\n"
         "1:\n\t"
         "incw (%[weight],%[c],2)\n\t"
-        "movzwl (%[parent],%[c],2), %k[c]\n"
+        "movzwl %c[parent](%[weight],%[c],2), %k[c]\n"
         "2:\n\t"
         "movzwl (%[weight],%[c],2), %k[w]\n\t"
         "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
         "jb 1b"
         : [c] "+r"(c), [w] "=&r"(w)
-        : [weight] "r"(weight), [parent] "r"(parent)
+        : [weight] "r"(weight), [parent] "i"(kParentOffset)
         : "cc", "memory");
     return c;
 #else
@@ -427,13 +438,13 @@ static inline size_t RaiseAndReadToSwap(size_t c, uint64_t* code) {
         "1:\n\t"
         "incw (%[weight],%[c],2)\n\t"
         "shrdq $1, %[c], %[code]\n\t"
-        "movzwl (%[parent],%[c],2), %k[c]\n"
+        "movzwl %c[parent](%[weight],%[c],2), %k[c]\n"
         "2:\n\t"
         "movzwl (%[weight],%[c],2), %k[w]\n\t"
         "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
         "jb 1b"
         : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)
-        : [weight] "r"(weight), [parent] "r"(parent)
+        : [weight] "r"(weight), [parent] "i"(kParentOffset)
         : "cc", "memory");
     return c;
 #else
@@ -456,12 +467,12 @@ static inline uint64_t ReadToRoot(size_t c, uint64_t code) {
         "je 2f\n"
         "1:\n\t"
         "shrdq $1, %[c], %[code]\n\t"
-        "movzwl (%[parent],%[c],2), %k[c]\n\t"
+        "movzwl %c[parent](%[weight],%[c],2), %k[c]\n\t"
         "cmpq %[above], %[c]\n\t"
         "jne 1b\n"
         "2:"
         : [c] "+r"(c), [code] "+r"(code)
-        : [parent] "r"(parent), [above] "i"(kAboveRoot)
+        : [weight] "r"(weight), [parent] "i"(kParentOffset), [above] "i"(kAboveRoot)
         : "cc", "memory");
     return code;
 #else
@@ -930,8 +941,10 @@ static inline int RefillWide(WideWindow* w) {
     return 1;
 }
 
-static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
-    uint64_t bits = w->bits;
+// Decodes one symbol from the top of `bits` (and its distance when it is a match), shifts its
+// bits out and returns how many were used in `used`.
+static inline int DecodeFromBits(uint64_t* bits_in_out, uint32_t* used_out, uint32_t* distance) {
+    uint64_t bits = *bits_in_out;
     uint32_t used = 0;
     size_t c = child[kRoot];
     if (kWideWords) {
@@ -961,25 +974,43 @@ static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
         bits <<= length;
         used += length;
     }
-    w->bits = bits;
+    *bits_in_out = bits;
+    *used_out = used;
+    return s;
+}
+
+static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
+    uint32_t used;
+    const int s = DecodeFromBits(&w->bits, &used, distance);
     w->held -= used;
     return s;
 }
 
-// Copies n bytes forward from `from` to `to` as a match does: where the source runs into the
-// bytes being written, it reads them again. 32-bit builds copy byte by byte, in the least code;
-// 64-bit builds eight bytes at a time when source and destination are at least eight apart,
-// which gives the same bytes, and the last eight again so that nothing past the end is touched.
-static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
+// Copies n bytes forward from `from` to `to` within the ring as a match does (where the source
+// runs into the bytes being written, it reads them again), and the same bytes to `out`, which
+// has room for n + 8: up to 7 bytes past the match land there, to be overwritten. 32-bit builds
+// copy the ring byte by byte, in the least code; 64-bit builds eight bytes at a time when
+// source and destination are at least eight apart, which gives the same bytes, and the last
+// eight again so that nothing past the end of the ring's part is touched.
+static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n, uint8_t* out) {
     const intptr_t gap = to - from;
     if (!kWideWords) {
         for (uint32_t k = 0; k < n; ++k)
             to[k] = from[k];
     } else if (n >= 8 && (gap >= 8 || gap <= -8)) {
+        uint64_t v;
         uint32_t k = 0;
-        for (; k + 8 <= n; k += 8)
-            memcpy(to + k, from + k, 8);
-        if (k < n) memcpy(to + n - 8, from + n - 8, 8);
+        for (; k + 8 <= n; k += 8) {
+            memcpy(&v, from + k, 8);
+            memcpy(to + k, &v, 8);
+            memcpy(out + k, &v, 8);
+        }
+        if (k < n) {
+            memcpy(&v, from + n - 8, 8);
+            memcpy(to + n - 8, &v, 8);
+            memcpy(out + n - 8, &v, 8);
+        }
+        return;
     } else if (gap == 1) {
         memset(to, *from, n);
     } else if (gap >= static_cast<intptr_t>(n) || gap <= -static_cast<intptr_t>(n)) {
@@ -998,6 +1029,8 @@ static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
         for (uint32_t k = 0; k < n; ++k)
             to[k] = from[k];
     }
+    for (uint32_t k = 0; k < n; k += 8)
+        memcpy(out + k, to + k, 8);
 }
 
 // Writes a match of n bytes (n < 1,024) from ring position `from` to the ring at r and to the
@@ -1005,10 +1038,7 @@ static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n) {
 static inline int EmitMatchInBuffer(uint32_t from, uint32_t n, uint32_t r) {
     const uint32_t room = static_cast<uint32_t>(StreamWriteEnd - StreamWritePtr);
     if (room <= n + 8 || from + n > kRingSize || r + n > kRingSize) return 0;
-    CopyMatch(ring + r, ring + from, n);
-    // Up to 7 bytes past the match land in the output buffer's free part, to be overwritten.
-    for (uint32_t k = 0; k < n; k += 8)
-        memcpy(StreamWritePtr + k, ring + r + k, 8);
+    CopyMatch(ring + r, ring + from, n, StreamWritePtr);
     StreamWritePtr += n;
     StreamCountTicks(n);
     return 1;
@@ -1021,6 +1051,74 @@ static uint32_t EmitMatchByBytes(uint32_t from, uint32_t n, uint32_t r) {
         ring[r] = b;
         r = (r + 1) & kRingMask;
     }
+    return r;
+}
+
+// The bulk of a 64-bit decode: symbols one after another while the unit has bytes for every
+// refill, the output buffer has room for the longest match with the copy's spare bytes, and the
+// original size is not reached. Everything the loop touches stays in locals; the tick count is
+// kept here too and the hook called when it passes 1,024, which happens between the same flushes
+// and unit reads as byte by byte. Returns the ring position after the run.
+static uint32_t DecodeRun(WideWindow* w, uint32_t r, uint32_t* count_in_out) {
+    uint64_t bits = w->bits;
+    uint32_t held = w->held;
+    const uint8_t* next = w->next;
+    uint32_t target = target_size;
+    int64_t left = static_cast<int64_t>(target) - *count_in_out;  // bytes still to come
+    uint8_t* out = StreamWritePtr;
+    uint8_t* const out_end = StreamWriteEnd;
+    const uint8_t* const in_end = StreamReadEnd;
+    uint32_t ticks = StreamTicks;
+    while (left > 0 && out_end - out > kMaxMatch + 8) {
+        if (held < kWideRefill) {
+            if (in_end - next < 8) break;
+            bits |= LoadBigEndian64(next) >> held;
+            next += (63 - held) >> 3;
+            held |= 56;
+        }
+        uint32_t used;
+        uint32_t distance = 0;
+        const int c = DecodeFromBits(&bits, &used, &distance);
+        held -= used;
+        if (c < 256) {
+            *out++ = static_cast<uint8_t>(c);
+            ring[r] = static_cast<uint8_t>(c);
+            r = (r + 1) & kRingMask;
+            --left;
+            ++ticks;
+        } else {
+            const uint32_t n = static_cast<uint32_t>(c) - (255 - kThreshold);
+            const uint32_t from = (r - distance - 1) & kRingMask;
+            left -= n;
+            ticks += n;
+            if (from + n <= kRingSize && r + n <= kRingSize) {
+                CopyMatch(ring + r, ring + from, n, out);
+                out += n;
+                r = (r + n) & kRingMask;
+            } else {
+                for (uint32_t k = 0; k < n; ++k) {
+                    const uint8_t b = ring[(from + k) & kRingMask];
+                    *out++ = b;
+                    ring[r] = b;
+                    r = (r + 1) & kRingMask;
+                }
+            }
+        }
+        if (ticks >= kTickInterval) {
+            StreamWritePtr = out;
+            StreamTicks = ticks - kTickInterval;
+            StreamTick();
+            ticks = StreamTicks;
+            left += static_cast<int64_t>(target_size) - target;  // a failed stream ends the run
+            target = target_size;
+        }
+    }
+    w->bits = bits;
+    w->held = held;
+    w->next = next;
+    StreamWritePtr = out;
+    StreamTicks = ticks;
+    *count_in_out = static_cast<uint32_t>(static_cast<int64_t>(target) - left);
     return r;
 }
 
@@ -1039,6 +1137,10 @@ void LzhufDecode() {
         // The 64-bit window is a 64-bit build's speed; a 32-bit build, which would carry its
         // 64-bit shifts out in pairs of registers, reads every symbol byte-wise in less code.
         if (kWideWords && !wide) wide = EnterWide(&w);
+        if (kWideWords && wide) {
+            r = DecodeRun(&w, r, &count);
+            if (count >= target_size) break;
+        }
         if (wide && !RefillWide(&w)) {
             LeaveWide(&w);
             wide = false;
