@@ -50,13 +50,15 @@ constexpr uint32_t kLongestCode = LongestCodeFor(kMaxWeight);  // 21
 static_assert(kLongestCode == 21, "F(23) = 28,657 <= 0x8000 < F(24) = 46,368");
 static_assert(kLongestCode <= static_cast<uint32_t>(kSymbols) - 1,
               "a tree of 314 leaves is at most 313 deep");
-// SS_CODER_32BIT_FORM gives a 64-bit host build the 32-bit form, for its tests.
-#ifdef SS_CODER_32BIT_FORM
+// The compact form: what 32-bit builds run, and what SS_CODER_COMPACT gives a 64-bit build (the
+// Windows builds, whose installer's size limit weighs more than its decoding speed, and the
+// host's tests of that form). The wide form is the 64-bit speed.
+#ifdef SS_CODER_COMPACT
 constexpr bool kWideWords = false;
 #else
 constexpr bool kWideWords = sizeof(size_t) >= sizeof(uint64_t);
 #endif
-// The root's parent. 64-bit builds make it the sentinel node, which weighs more than the node
+// The root's parent. The wide form makes it the sentinel node, which weighs more than the node
 // after it: an update's first loop then stops at the root by the same test as at a swap.
 constexpr size_t kAboveRoot = kWideWords ? kNodes : 0;
 // Compares read 8 bytes at a time from up to position 4,095 + 59; they may look 7 bytes past
@@ -88,7 +90,7 @@ static uint32_t get_count;              // how many
 static uint16_t leaf_weight[kSymbols];  // rebuild: halved leaf weights, old order
 static uint16_t leaf_child[kSymbols];   // rebuild: their child entries
 static uint32_t longest_code;           // longest code over 16 bits, latest encode
-// The decoder's lookup over the top levels of the code tree (64-bit builds): by the next
+// The decoder's lookup over the top levels of the code tree (the wide form): by the next
 // kTopBits bits of the stream, the position reached after at most that many of them, in bits
 // 0-9, and how many were used, above. top_at gives, for every position less than kTopBits
 // deep, its depth (bits 12-15) and the code bits that lead there; a position that has since
@@ -330,7 +332,7 @@ static inline size_t SwapUp(size_t c, uint32_t k) {
     return l;
 }
 
-// The update from node c up to the root, one step at a time (32-bit builds).
+// The update from node c up to the root, one step at a time (the compact form).
 template <bool kTop = false>
 static inline void UpdatePath(size_t c) {
     do {
@@ -342,7 +344,7 @@ static inline void UpdatePath(size_t c) {
 
 // Raises the weights from node c up to the first node whose weight equals its right
 // neighbour's (a swap), and returns that node: kAboveRoot when the climb passed the root
-// (64-bit builds). Up to there each step only raises a weight, and no test reads a weight
+// (the wide form). Up to there each step only raises a weight, and no test reads a weight
 // that an earlier step raised: the nodes above sit further right. On x86-64 a step is five
 // instructions.
 static inline size_t RaiseToSwap(size_t c) {
@@ -372,7 +374,7 @@ static inline size_t RaiseToSwap(size_t c) {
 }
 
 // The rest of an update from node c, whose weight equals its right neighbour's: a swap, then
-// the climb to the next one (64-bit builds).
+// the climb to the next one (the wide form).
 template <bool kTop>
 static inline void UpdateFromSwap(size_t c) {
     while (c != kAboveRoot)
@@ -396,7 +398,7 @@ static inline void UpdateModel(size_t s) {
 // ---- Encoder ----
 
 // Appends the top n bits of `code` (n <= 25) to the output, most significant first. With room
-// to spare in the output buffer, 64-bit builds store the whole bytes at once and count them
+// to spare in the output buffer, the wide form stores the whole bytes at once and counts them
 // together: nothing between those writes calls a hook.
 static inline void PutCode(uint32_t n, uint32_t code) {
     put_bits |= code >> put_count;
@@ -492,7 +494,7 @@ __attribute__((always_inline)) static inline void EncodeSymbol(int s) {
     // bits, and 32 bits hold any of them.
     static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
     size_t c = parent[s + kNodes];
-    if (!kWideWords) {  // the whole code first, then the update: the least code for the i686 stub
+    if (!kWideWords) {  // the whole code first, then the update: the least code
         uint32_t code = 0;
         uint32_t n = 0;
         for (; c != kRoot; c = parent[c], ++n)
@@ -661,8 +663,8 @@ static inline void InsertPosition(size_t r) {
         if (kTrack && head != other) {
             at = next + kLeftWord + (head > other);
             const uint64_t x = head ^ other;
-            // 64-bit builds skip most steps by the limit; 32-bit ones count the bytes at once
-            // (smaller code: the decoder shares the i686 stub's size limit).
+            // The wide form skips most steps by the limit; the compact one counts the bytes at
+            // once, in less code.
             if (kWideWords && x >= limit) continue;
             const size_t i = 1 + (static_cast<size_t>(HighZeros(x)) >> 3);
             if (!kWideWords && i < best) continue;
@@ -882,7 +884,7 @@ static int DecodeSymbolByBytes(uint32_t* distance) {
     return s;
 }
 
-// The 64-bit decoder's fast path reads its bits from a 64-bit window filled eight bytes at a time
+// The wide decoder reads its bits from a 64-bit window filled eight bytes at a time
 // from the current unit, ahead of the byte requests that the 16-bit window makes. Those requests
 // are still what the block stream sees: a symbol always ends on a one-bit read, before which the
 // 16-bit window held 9 to 16 bits, so after a symbol it holds 8 to 15 and every further whole
@@ -988,8 +990,8 @@ static inline int DecodeSymbolWide(WideWindow* w, uint32_t* distance) {
 
 // Copies n bytes forward from `from` to `to` within the ring as a match does (where the source
 // runs into the bytes being written, it reads them again), and the same bytes to `out`, which
-// has room for n + 8: up to 7 bytes past the match land there, to be overwritten. 32-bit builds
-// copy the ring byte by byte, in the least code; 64-bit builds eight bytes at a time when
+// has room for n + 8: up to 7 bytes past the match land there, to be overwritten. The compact
+// form copies the ring byte by byte, in the least code; the wide form eight bytes at a time when
 // source and destination are at least eight apart, which gives the same bytes, and the last
 // eight again so that nothing past the end of the ring's part is touched.
 static inline void CopyMatch(uint8_t* to, const uint8_t* from, uint32_t n, uint8_t* out) {
@@ -1134,8 +1136,8 @@ void LzhufDecode() {
     WideWindow w = {};
     bool wide = false;
     while (count < target_size) {
-        // The 64-bit window is a 64-bit build's speed; a 32-bit build, which would carry its
-        // 64-bit shifts out in pairs of registers, reads every symbol byte-wise in less code.
+        // The 64-bit window is the wide form's speed; the compact form (a 32-bit build would
+        // carry its 64-bit shifts out in pairs of registers) reads every symbol byte-wise.
         if (kWideWords && !wide) wide = EnterWide(&w);
         if (kWideWords && wide) {
             r = DecodeRun(&w, r, &count);
