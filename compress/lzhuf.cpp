@@ -73,14 +73,12 @@ struct DistanceCode {
 }  // namespace
 
 // Module state, shared by encoder and decoder; it survives between runs.
-uint32_t target_size;                                       // expansion: original size, 0 to stop
-static uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
+uint32_t target_size;  // expansion: original size, 0 to stop
 // Match trees: one node of 8 words per position p, from word 8p: its string's bytes 1..8 as a
 // big-endian number (words 0-3), its left and right links (4, 5) and the index of the link that
 // holds it (6). A link holds the linked node's first word index, so that it plus 4 plus a side
 // indexes the next link. Node 4,096 is the null node (its head: the string being inserted); node
 // 4,097 + b holds the root of the tree of first byte b as its right link.
-alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
 static int16_t best_length;             // latest insertion: longest match found
 static int16_t best_distance;           // its distance minus 1
 static uint32_t put_bits;               // pending output bits, at the top
@@ -98,21 +96,26 @@ static uint32_t longest_code;           // longest code over 16 bits, latest enc
 constexpr uint32_t kTopBits = 7;
 constexpr uint16_t kNotTop = 0xFFFF;
 static_assert(kTopBits <= 12 && kNodes <= 1024, "an entry packs a position and a bit count");
-// The adaptive model, in one block so that the code reaches every part from one address.
+// The match trees: see above.
+alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
+// The ring and the adaptive model in one block, so that the code reaches every part from one
+// address.
 static struct {
+    uint8_t ring[kRingSize + kMaxMatch - 1 + kRingPad];  // 4,163 bytes: ring + copy of 0..58
     uint16_t weight[kNodes + 2];         // node weights, ascending; [627], [628] sentinels
     uint16_t child[kNodes];              // left child, or 627 + symbol for a leaf
     uint16_t parent[kNodes + kSymbols];  // parent; [627 + s]: the leaf of symbol s
     uint16_t top_table[1u << kTopBits];
     uint16_t top_at[kNodes];
-} model;
-static uint16_t (&weight)[kNodes + 2] = model.weight;
-static uint16_t (&child)[kNodes] = model.child;
-static uint16_t (&parent)[kNodes + kSymbols] = model.parent;
-static uint16_t (&top_table)[1u << kTopBits] = model.top_table;
-static uint16_t (&top_at)[kNodes] = model.top_at;
-constexpr size_t kParentOffset = offsetof(decltype(model), parent);  // from weight[0]
-static_assert(offsetof(decltype(model), weight) == 0, "the block starts with the weights");
+} state;
+static uint8_t (&ring)[kRingSize + kMaxMatch - 1 + kRingPad] = state.ring;
+static uint16_t (&weight)[kNodes + 2] = state.weight;
+static uint16_t (&child)[kNodes] = state.child;
+static uint16_t (&parent)[kNodes + kSymbols] = state.parent;
+static uint16_t (&top_table)[1u << kTopBits] = state.top_table;
+static uint16_t (&top_at)[kNodes] = state.top_at;
+constexpr size_t kParentOffset =
+    offsetof(decltype(state), parent) - offsetof(decltype(state), weight);  // from weight[0]
 static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
 static uint8_t EncodeCode[64];         // distance prefix: code in the top bits
 static DistanceCode DecodeTable[256];  // by the next 8 bits of the stream
@@ -1065,13 +1068,20 @@ static uint32_t DecodeRun(WideWindow* w, uint32_t r, uint32_t* count_in_out) {
     uint64_t bits = w->bits;
     uint32_t held = w->held;
     const uint8_t* next = w->next;
-    uint32_t target = target_size;
-    int64_t left = static_cast<int64_t>(target) - *count_in_out;  // bytes still to come
-    uint8_t* out = StreamWritePtr;
-    uint8_t* const out_end = StreamWriteEnd;
     const uint8_t* const in_end = StreamReadEnd;
+    uint8_t* out = StreamWritePtr;
     uint32_t ticks = StreamTicks;
-    while (left > 0 && out_end - out > kMaxMatch + 8) {
+    // Every decoded byte goes to the output, so one bound on `out` stops the run both where the
+    // original size is reached and where the buffer could not take the longest match.
+    uint32_t count = *count_in_out;
+    const uint8_t* stop;
+    const auto bound = [&] {
+        const intptr_t room = (StreamWriteEnd - out) - (kMaxMatch + 8);
+        const intptr_t left = static_cast<intptr_t>(target_size) - count;
+        stop = room > 0 && left > 0 ? out + (room < left ? room : left) : out;
+    };
+    bound();
+    while (out < stop) {
         if (held < kWideRefill) {
             if (in_end - next < 8) break;
             bits |= LoadBigEndian64(next) >> held;
@@ -1082,17 +1092,14 @@ static uint32_t DecodeRun(WideWindow* w, uint32_t r, uint32_t* count_in_out) {
         uint32_t distance = 0;
         const int c = DecodeFromBits(&bits, &used, &distance);
         held -= used;
+        uint32_t n = 1;
         if (c < 256) {
             *out++ = static_cast<uint8_t>(c);
             ring[r] = static_cast<uint8_t>(c);
             r = (r + 1) & kRingMask;
-            --left;
-            ++ticks;
         } else {
-            const uint32_t n = static_cast<uint32_t>(c) - (255 - kThreshold);
+            n = static_cast<uint32_t>(c) - (255 - kThreshold);
             const uint32_t from = (r - distance - 1) & kRingMask;
-            left -= n;
-            ticks += n;
             if (from + n <= kRingSize && r + n <= kRingSize) {
                 CopyMatch(ring + r, ring + from, n, out);
                 out += n;
@@ -1106,21 +1113,22 @@ static uint32_t DecodeRun(WideWindow* w, uint32_t r, uint32_t* count_in_out) {
                 }
             }
         }
+        ticks += n;
         if (ticks >= kTickInterval) {
+            count += static_cast<uint32_t>(out - StreamWritePtr);
             StreamWritePtr = out;
             StreamTicks = ticks - kTickInterval;
             StreamTick();
             ticks = StreamTicks;
-            left += static_cast<int64_t>(target_size) - target;  // a failed stream ends the run
-            target = target_size;
+            bound();  // a failed stream ends the run
         }
     }
     w->bits = bits;
     w->held = held;
     w->next = next;
+    *count_in_out = count + static_cast<uint32_t>(out - StreamWritePtr);
     StreamWritePtr = out;
     StreamTicks = ticks;
-    *count_in_out = static_cast<uint32_t>(static_cast<int64_t>(target) - left);
     return r;
 }
 

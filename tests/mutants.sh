@@ -83,10 +83,18 @@ mutant M07f compress/lzhuf.cpp "unit_compress" \
     "the encoder keeps the root's bit of a code" \
     $'    code <<= 1;\n    const uint32_t n = 63 - LowZeros(code);' \
     $'    const uint32_t n = 63 - LowZeros(code);'
+mutant M07g compress/lzhuf.cpp "unit_compress" \
+    "the match tree walk goes left wherever bytes 9 to 16 settle a step" \
+    $'        "adcq $4, %[node]\\n\\t"\n        "jmp 5b' \
+    $'        "addq $4, %[node]\\n\\t"\n        "jmp 5b'
+mutant M07h compress/lzhuf.cpp "unit_compress" \
+    "coded bytes stored together count one tick" \
+    $'        StreamCountTicks(whole);' \
+    $'        StreamCountTicks(1);'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
-    "wide decoder refills below the longest code and distance" \
-    $'    if (w->held >= kWideRefill) return 1;' \
-    $'    if (w->held >= kWideRefill - 13) return 1;'
+    "the decoding run refills below the longest code and distance" \
+    $'        if (held < kWideRefill) {' \
+    $'        if (held < kWideRefill - 13) {'
 mutant M09 archive/cipher.cpp "unit_reader" \
     "key absorbs the plain byte in 9 of its 10 bytes" \
     $'        for (int k = 0; k < 10; ++k)\n            Cipher.key[k] ^= plain;' \
