@@ -92,9 +92,9 @@ mutant M07h compress/lzhuf.cpp "unit_compress" \
     $'        StreamCountTicks(whole);' \
     $'        StreamCountTicks(1);'
 mutant M08 compress/lzhuf.cpp "unit_compress" \
-    "the decoding run refills below the longest code and distance" \
+    "the decoding run refills too late for a deep code and its distance" \
     $'        if (held < kWideRefill) {' \
-    $'        if (held < kWideRefill - 13) {'
+    $'        if (held < kWideRefill - 20) {'
 mutant M09 archive/cipher.cpp "unit_reader" \
     "key absorbs the plain byte in 9 of its 10 bytes" \
     $'        for (int k = 0; k < 10; ++k)\n            Cipher.key[k] ^= plain;' \

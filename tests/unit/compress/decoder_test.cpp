@@ -101,7 +101,7 @@ std::vector<Token> Rebuilds() {
 // lengths follow, each with a distance of the longest prefix code placed where its source wraps
 // the ring's end: the deepest codes and 14 position bits are read in one symbol that the
 // decoder must then write byte by byte.
-std::vector<Token> DeepTree(int* deepest) {
+std::vector<Token> DeepTree(int* deepest, int lead = 0) {
     const int kStacked = 8;
     long uses[kStacked], credit[kStacked] = {}, total = 0;
     for (long i = 0, a = 1, b = 1; i < kStacked; ++i, b += a, a = b - a) {
@@ -121,6 +121,8 @@ std::vector<Token> DeepTree(int* deepest) {
         credit[k] -= total;
         tokens.push_back(Literal('a' + k));
     }
+    for (int i = 0; i < lead; ++i)
+        tokens.push_back(Literal('a'));
     uint32_t count = TokensSize(tokens);
     for (int length = 60; length > 3; --length) {
         int d = WrappingDistance(count, length);
@@ -161,6 +163,19 @@ TEST_F(Decoder, AgreesWithTheReferenceOnSymbolSequences) {
             EXPECT_EQ(CompareExpansions(stream, capacity), "") << "capacity " << capacity;
         }
         EXPECT_EQ(ExpandLogged(stream, size, false).ok, 1);
+    }
+    // A stated size that ends the expansion right after each of the deepest symbols, at every
+    // bit alignment of them: where the wide window hands back to the byte-wise one, it must still
+    // hold the bits that show which byte requests were made early.
+    for (int lead = 0; lead < 8; ++lead) {
+        const std::vector<Token> tokens = DeepTree(&deepest, lead);
+        const Bytes bits = EncodeTokens(tokens);
+        uint32_t end = TokensSize(tokens);
+        for (size_t k = tokens.size() - 1; tokens[k].symbol >= 256; --k) {
+            EXPECT_EQ(CompareExpansions(FrameBlocks(end, bits), end), "")
+                << lead << " more literals, ending after " << end << " bytes";
+            end -= static_cast<uint32_t>(tokens[k].symbol - 253);
+        }
     }
 }
 
