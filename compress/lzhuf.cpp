@@ -9,6 +9,10 @@
 #include <stddef.h>
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "compress/block_stream.h"
 #include "compress/stream_bytes.h"
 
@@ -289,6 +293,20 @@ static inline void RepairTop(size_t at) {
 // then gallop and bisect.
 static inline size_t LastBelow(size_t c, uint32_t k) {
     const size_t l = c + 1;
+#if defined(__SSE2__)
+    if (kWideWords) {
+        // The eight weights after l at once: as ascending 16-bit numbers (flipped at the top bit
+        // for the signed compare), those below k are a run at the start.
+        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+        const __m128i key = _mm_set1_epi16(static_cast<short>(k ^ 0x8000));
+        __m128i ahead;
+        memcpy(&ahead, weight + l + 1, sizeof ahead);
+        const uint32_t below = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpgt_epi16(key, _mm_xor_si128(ahead, flip))));
+        if (below != 0xFFFF) return l + (static_cast<uint32_t>(__builtin_ctz(~below)) >> 1);
+    }
+#endif
+
     if (k <= weight[l + 1]) return l;
     if (k <= weight[l + 2]) return l + 1;
     if (k <= weight[l + 3]) return l + 2;
