@@ -85,7 +85,7 @@ uint32_t target_size;  // expansion: original size, 0 to stop
 // 4,097 + b holds the root of the tree of first byte b as its right link.
 static int16_t best_length;             // latest insertion: longest match found
 static int16_t best_distance;           // its distance minus 1
-static uint32_t put_bits;               // pending output bits, at the top
+static uint64_t put_bits;               // pending output bits, at the top
 static uint32_t put_count;              // how many, fewer than 8 between symbols
 static uint16_t get_bits;               // buffered input bits, at the top
 static uint32_t get_count;              // how many
@@ -418,37 +418,37 @@ static inline void UpdateModel(size_t s) {
 
 // ---- Encoder ----
 
-// Appends the top n bits of `code` (n <= 25) to the output, most significant first. With room
+// Appends the top n bits of `code` (n <= 49) to the output, most significant first. With room
 // to spare in the output buffer, the wide form stores the whole bytes at once and counts them
 // together: nothing between those writes calls a hook.
-static inline void PutCode(uint32_t n, uint32_t code) {
+static inline void PutBits(uint32_t n, uint64_t code) {
     put_bits |= code >> put_count;
     put_count += n;
-    if (kWideWords && put_count >= 8 && StreamWriteEnd - StreamWritePtr > 4) {
-        const uint32_t whole = put_count >> 3;  // 1 to 4
-        const uint32_t out = __builtin_bswap32(put_bits);
+    if (kWideWords && put_count >= 8 && StreamWriteEnd - StreamWritePtr > 8) {
+        const uint32_t whole = put_count >> 3;  // 1 to 7
+        const uint64_t out = __builtin_bswap64(put_bits);
         memcpy(StreamWritePtr, &out, sizeof out);
         StreamWritePtr += whole;
         StreamCountTicks(whole);
-        put_bits = static_cast<uint32_t>(static_cast<uint64_t>(put_bits) << (8 * whole));
+        put_bits <<= 8 * whole;
         put_count &= 7;
         return;
     }
     while (put_count >= 8) {
-        StreamPutByte(put_bits >> 24);
+        StreamPutByte(static_cast<uint32_t>(put_bits >> 56));
         put_bits <<= 8;
         put_count -= 8;
     }
 }
 
-static inline void PutSymbolCode(uint32_t n, uint32_t code) {
-    if (n <= 16) {
-        PutCode(n, code);
-    } else {
-        if (n > longest_code) longest_code = n;
-        PutCode(16, code & 0xFFFF0000u);
-        PutCode(n - 16, code << 16);
-    }
+// The code of distance d (less than 4,096): its bit count, and the bits at the top of `bits`.
+static inline uint32_t DistanceBits(uint32_t d, uint64_t* bits) {
+    const uint32_t u = d >> 6;
+    const uint32_t length = EncodeLength[u];
+    *bits = static_cast<uint64_t>((static_cast<uint32_t>(EncodeCode[u]) << 24) |
+                                  ((d & 0x3F) << (26 - length)))
+            << 32;
+    return length + 6;
 }
 
 // RaiseToSwap that also shifts the side of every node it raises (its position's low bit) into
@@ -510,7 +510,9 @@ static inline uint64_t ReadToRoot(size_t c, uint64_t code) {
 // no increment on the way can change a weight that a later test on the path reads. 64-bit
 // builds do both in one pass up to that node (past the root for most symbols); from there the
 // rest of the code is read from the tree as it was, and the update goes on from the swap.
-__attribute__((always_inline)) static inline void EncodeSymbol(int s) {
+// The symbol s, followed by the `extra` bits at the top of `after` (a match's distance).
+__attribute__((always_inline)) static inline void EncodeSymbol(int s, uint32_t extra,
+                                                               uint64_t after) {
     // A code is one bit per level from the leaf up; no code is longer than kLongestCode (21)
     // bits, and 32 bits hold any of them.
     static_assert(kLongestCode <= 32, "a symbol code fits the 32-bit code word");
@@ -520,7 +522,9 @@ __attribute__((always_inline)) static inline void EncodeSymbol(int s) {
         uint32_t n = 0;
         for (; c != kRoot; c = parent[c], ++n)
             code = (code >> 1) | (static_cast<uint32_t>(c & 1) << 31);
-        PutSymbolCode(n, code);
+        if (n > 16 && n > longest_code) longest_code = n;
+        PutBits(n, static_cast<uint64_t>(code) << 32);
+        if (extra) PutBits(extra, after);
         UpdateModel(static_cast<size_t>(s));
         return;
     }
@@ -533,7 +537,8 @@ __attribute__((always_inline)) static inline void EncodeSymbol(int s) {
     code = ReadToRoot(c, code);
     code <<= 1;
     const uint32_t n = 63 - LowZeros(code);
-    PutSymbolCode(n, static_cast<uint32_t>((code & (code - 1)) >> 32));
+    if (n > 16 && n > longest_code) longest_code = n;
+    PutBits(n + extra, (code & (code - 1)) | (after >> n));
     if (rebuild) {
         RebuildModel();
         swap = RaiseToSwap(parent[s + kNodes]);
@@ -541,15 +546,8 @@ __attribute__((always_inline)) static inline void EncodeSymbol(int s) {
     UpdateFromSwap<false>(swap);
 }
 
-static inline void EncodeDistance(uint32_t d) {
-    const uint32_t u = d >> 6;
-    const uint32_t length = EncodeLength[u];
-    PutCode(length + 6,
-            (static_cast<uint32_t>(EncodeCode[u]) << 24) | ((d & 0x3F) << (26 - length)));
-}
-
 static void FlushBits() {
-    if (put_count > 0) StreamPutByte(put_bits >> 24);
+    if (put_count > 0) StreamPutByte(static_cast<uint32_t>(put_bits >> 56));
     put_bits = 0;
     put_count = 0;
 }
@@ -811,10 +809,11 @@ void LzhufEncode() {
         if (best_length > len) best_length = static_cast<int16_t>(len);
         if (best_length <= kThreshold) {
             best_length = 1;
-            EncodeSymbol(ring[r]);
+            EncodeSymbol(ring[r], 0, 0);
         } else {
-            EncodeSymbol(255 - kThreshold + best_length);
-            EncodeDistance(static_cast<uint32_t>(best_distance));
+            uint64_t after;
+            const uint32_t extra = DistanceBits(static_cast<uint32_t>(best_distance), &after);
+            EncodeSymbol(255 - kThreshold + best_length, extra, after);
         }
         const int last = best_length;
         int i = 0;
