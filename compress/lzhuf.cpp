@@ -747,15 +747,19 @@ static inline void DeletePosition(size_t p) {
         q = right;
     } else {
         q = left;
-        if (tree[q + kLeftWord + 1] != kNilRef) {
+        size_t down = tree[q + kLeftWord + 1];
+        if (down != kNilRef) {
+            size_t above;
             do {
-                q = tree[q + kLeftWord + 1];
-            } while (tree[q + kLeftWord + 1] != kNilRef);
-            // q, the largest node left of p, leaves its place to its left subtree.
+                above = q;
+                q = down;
+                down = tree[q + kLeftWord + 1];
+            } while (down != kNilRef);
+            // q, the largest node left of p, leaves its place (the right link of the node above
+            // it) to its left subtree.
             const size_t below_q = tree[q + kLeftWord];
-            const size_t holder_q = tree[q + kFromWord];
-            tree[holder_q] = static_cast<uint16_t>(below_q);
-            tree[below_q + kFromWord] = static_cast<uint16_t>(holder_q);
+            tree[above + kLeftWord + 1] = static_cast<uint16_t>(below_q);
+            tree[below_q + kFromWord] = static_cast<uint16_t>(above + kLeftWord + 1);
             tree[q + kLeftWord] = static_cast<uint16_t>(left);
             tree[left + kFromWord] = static_cast<uint16_t>(q + kLeftWord);
         }
