@@ -7,6 +7,10 @@
 #
 #   bench/coder_figures.sh [BUILD_DIR] [RUNS]      defaults: build/host-release, 7
 #
+# BRANCHES=1 adds the conditional branches each program mispredicts per byte, as valgrind's
+# branch predictor model counts them (--tool=cachegrind --branch-sim=yes): a stable figure for
+# the part of the CPU time that instruction counts do not show.
+#
 # The executable input is bench_compress's own file, so it changes with every build; keep the
 # corpus folder (CORPUS=DIR) to compare builds on the same bytes.
 set -eu
@@ -30,6 +34,11 @@ fi
 count() {
     valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
         sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+# Mispredicted conditional branches of one command, whole process.
+mispredicts() {
+    valgrind --tool=cachegrind --cache-sim=no --branch-sim=yes --cachegrind-out-file=/dev/null \
+        "$@" 2>&1 >/dev/null | sed -n 's/.*Mispredicts: *\([0-9,]*\) .*/\1/p' | tr -d ,
 }
 # Median CPU seconds of RUNS runs of each of two commands, alternating: prints "A B".
 cpu_pair() {
@@ -69,7 +78,14 @@ for kind in text executable image random; do
         our_ir=$(count "${second[@]}")
         read -r ref_s our_s <<<"$(cpu_pair)"
         awk -v k="$kind" -v w="$way" -v n="$size" -v a="$ref_ir" -v b="$our_ir" -v x="$ref_s" \
-            -v y="$our_s" 'BEGIN { printf "%-11s %-8s %8.1f i/B   %8.1f i/B   %5.2fx %9.3f %9.3f %6.2fx\n",
+            -v y="$our_s" 'BEGIN { printf "%-11s %-8s %8.1f i/B   %8.1f i/B   %5.2fx %9.3f %9.3f %6.2fx",
                 k, w, a / n, b / n, a / b, x, y, (y > 0 ? x / y : 0) }'
+        if [ "${BRANCHES:-0}" = 1 ]; then
+            ref_bm=$(mispredicts "${first[@]}")
+            our_bm=$(mispredicts "${second[@]}")
+            awk -v n="$size" -v a="$ref_bm" -v b="$our_bm" \
+                'BEGIN { printf "   mispredicted/B %5.3f %5.3f", a / n, b / n }'
+        fi
+        echo
     done
 done

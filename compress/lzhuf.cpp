@@ -660,9 +660,11 @@ static inline void InsertPosition(size_t r) {
     tree[node_r + kLeftWord] = tree[node_r + kLeftWord + 1] = kNilRef;
     size_t best = kThreshold;
     size_t distance = 0;
-    // Head XORs below `limit` share at least `best` bytes with the key (counting byte 0); 0 once
-    // the best match is longer than a head can show.
-    uint64_t limit = uint64_t(1) << (72 - 8 * kThreshold);
+    // Head XORs below `limit` share at least `best` bytes with the key (counting byte 0), or one
+    // more before a match is found: a string that shares only kThreshold bytes can never become
+    // the best, as no distance is below the first one's 0. 0 once the best match is longer than a
+    // head can show.
+    uint64_t limit = uint64_t(1) << (72 - 8 * (kThreshold + 1));
     // The null node carries the key's head, so a step onto it looks like a step onto an equal
     // string: the end of the path is looked for only among equal heads.
     memcpy(tree + kNilRef, &head, sizeof head);
