@@ -118,6 +118,7 @@ static uint16_t (&child)[kNodes] = state.child;
 static uint16_t (&parent)[kNodes + kSymbols] = state.parent;
 static uint16_t (&top_table)[1u << kTopBits] = state.top_table;
 static uint16_t (&top_at)[kNodes] = state.top_at;
+constexpr size_t kWeightOffset = offsetof(decltype(state), weight);
 constexpr size_t kParentOffset =
     offsetof(decltype(state), parent) - offsetof(decltype(state), weight);  // from weight[0]
 static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
@@ -300,7 +301,10 @@ static inline size_t LastBelow(size_t c, uint32_t k) {
         const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
         const __m128i key = _mm_set1_epi16(static_cast<short>(k ^ 0x8000));
         __m128i ahead;
-        memcpy(&ahead, weight + l + 1, sizeof ahead);
+        // Near the end they run on into the arrays after the weights, in the same block;
+        // the sentinel's 0xFFFF ends the run before them.
+        memcpy(&ahead, reinterpret_cast<const unsigned char*>(&state) + kWeightOffset + 2 * (l + 1),
+               sizeof ahead);
         const uint32_t below = static_cast<uint32_t>(
             _mm_movemask_epi8(_mm_cmpgt_epi16(key, _mm_xor_si128(ahead, flip))));
         if (below != 0xFFFF) return l + (static_cast<uint32_t>(__builtin_ctz(~below)) >> 1);
