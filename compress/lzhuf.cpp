@@ -370,33 +370,45 @@ static inline void UpdatePath(size_t c) {
 // Raises the weights from node c up to the first node whose weight equals its right
 // neighbour's (a swap), and returns that node: kAboveRoot when the climb passed the root
 // (the wide form). Up to there each step only raises a weight, and no test reads a weight
-// that an earlier step raised: the nodes above sit further right. On x86-64 a step is five
-// instructions.
-static inline size_t RaiseToSwap(size_t c) {
+// that an earlier step raised: the nodes above sit further right. With kRead it also shifts the
+// side of every node it raises (its position's low bit) into the top of `code`. On x86-64 a
+// step is five instructions, six with kRead.
+#define SS_CLIMB_TO_SWAP(READ)                     \
+    "jmp 2f\n"                                     \
+    "1:\n\t"                                       \
+    "incw (%[weight],%[c],2)\n\t" READ             \
+    "movzwl %c[parent](%[weight],%[c],2), %k[c]\n" \
+    "2:\n\t"                                       \
+    "movzwl (%[weight],%[c],2), %k[w]\n\t"         \
+    "cmpw 2(%[weight],%[c],2), %w[w]\n\t"          \
+    "jb 1b"
+template <bool kRead = false>
+static inline size_t RaiseToSwap(size_t c, uint64_t* code = nullptr) {
 #if defined(__x86_64__) && defined(__GNUC__)
     uint32_t w;
-    __asm__(
-        "jmp 2f\n"
-        "1:\n\t"
-        "incw (%[weight],%[c],2)\n\t"
-        "movzwl %c[parent](%[weight],%[c],2), %k[c]\n"
-        "2:\n\t"
-        "movzwl (%[weight],%[c],2), %k[w]\n\t"
-        "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
-        "jb 1b"
-        : [c] "+r"(c), [w] "=&r"(w)
-        : [weight] "r"(weight), [parent] "i"(kParentOffset)
-        : "cc", "memory");
+    if constexpr (kRead) {
+        __asm__(SS_CLIMB_TO_SWAP("shrdq $1, %[c], %[code]\n\t")
+                : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)
+                : [weight] "r"(weight), [parent] "i"(kParentOffset)
+                : "cc", "memory");
+    } else {
+        __asm__(SS_CLIMB_TO_SWAP("")
+                : [c] "+r"(c), [w] "=&r"(w)
+                : [weight] "r"(weight), [parent] "i"(kParentOffset)
+                : "cc", "memory");
+    }
     return c;
 #else
     for (;;) {
         const uint32_t w = weight[c];
         if (w >= weight[c + 1]) return c;
         weight[c] = static_cast<uint16_t>(w + 1);
+        if (kRead) *code = (*code >> 1) | (static_cast<uint64_t>(c) << 63);
         c = parent[c];
     }
 #endif
 }
+#undef SS_CLIMB_TO_SWAP
 
 // The rest of an update from node c, whose weight equals its right neighbour's: a swap, then
 // the climb to the next one (the wide form).
@@ -455,36 +467,6 @@ static inline uint32_t DistanceBits(uint32_t d, uint64_t* bits) {
     return length + 6;
 }
 
-// RaiseToSwap that also shifts the side of every node it raises (its position's low bit) into
-// the top of `code`: six instructions a step on x86-64.
-static inline size_t RaiseAndReadToSwap(size_t c, uint64_t* code) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    uint32_t w;
-    __asm__(
-        "jmp 2f\n"
-        "1:\n\t"
-        "incw (%[weight],%[c],2)\n\t"
-        "shrdq $1, %[c], %[code]\n\t"
-        "movzwl %c[parent](%[weight],%[c],2), %k[c]\n"
-        "2:\n\t"
-        "movzwl (%[weight],%[c],2), %k[w]\n\t"
-        "cmpw 2(%[weight],%[c],2), %w[w]\n\t"
-        "jb 1b"
-        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)
-        : [weight] "r"(weight), [parent] "i"(kParentOffset)
-        : "cc", "memory");
-    return c;
-#else
-    for (;;) {
-        const uint32_t w = weight[c];
-        if (w >= weight[c + 1]) return c;
-        weight[c] = static_cast<uint16_t>(w + 1);
-        *code = (*code >> 1) | (static_cast<uint64_t>(c) << 63);
-        c = parent[c];
-    }
-#endif
-}
-
 // Shifts the sides of node c and of the nodes above it, the root's included, into the top of
 // `code`: four instructions a level on x86-64.
 static inline uint64_t ReadToRoot(size_t c, uint64_t code) {
@@ -537,7 +519,7 @@ __attribute__((always_inline)) static inline void EncodeSymbol(int s, uint32_t e
     uint64_t code = uint64_t(1) << 63;
     const bool rebuild = weight[kRoot] == kMaxWeight;  // before this symbol's update
     size_t swap = kAboveRoot;
-    if (!rebuild) swap = c = RaiseAndReadToSwap(c, &code);
+    if (!rebuild) swap = c = RaiseToSwap<true>(c, &code);
     code = ReadToRoot(c, code);
     code <<= 1;
     const uint32_t n = 63 - LowZeros(code);

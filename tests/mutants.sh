@@ -68,13 +68,9 @@ mutant M07b compress/lzhuf.cpp "unit_compress" \
     $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                limit = 0;' \
     $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = 0;'
 mutant M07c compress/lzhuf.cpp "unit_compress" \
-    "the one-pass encode and update climbs past a swap between equal weights" \
-    $'        "jb 1b"\n        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)' \
-    $'        "jbe 1b"\n        : [c] "+r"(c), [w] "=&r"(w), [code] "+r"(*code)'
-mutant M07d compress/lzhuf.cpp "unit_compress" \
-    "the update climbs past a swap between equal weights" \
-    $'        "jb 1b"\n        : [c] "+r"(c), [w] "=&r"(w)\n' \
-    $'        "jbe 1b"\n        : [c] "+r"(c), [w] "=&r"(w)\n'
+    "the climb to the next swap (encoder and decoder) goes on past equal weights" \
+    $'    "cmpw 2(%[weight],%[c],2), %w[w]\\n\\t"          \\\n    "jb 1b"' \
+    $'    "cmpw 2(%[weight],%[c],2), %w[w]\\n\\t"          \\\n    "jbe 1b"'
 mutant M07e compress/lzhuf.cpp "unit_compress" \
     "after a swap the update goes on from the swapped node's old place" \
     $'        c = RaiseToSwap(parent[SwapUp<kTop>(c, weight[c] + 1u)]);' \
