@@ -119,6 +119,10 @@ static uint16_t (&parent)[kNodes + kSymbols] = state.parent;
 static uint16_t (&top_table)[1u << kTopBits] = state.top_table;
 static uint16_t (&top_at)[kNodes] = state.top_at;
 constexpr size_t kWeightOffset = offsetof(decltype(state), weight);
+static_assert(kWeightOffset + 2 * (kNodes + 8) <= sizeof state,
+              "the swap search's eight weights after the last node stay in the block");
+static_assert(sizeof state.ring >= kRingSize + 16,
+              "the walk reads bytes 9 to 16 of a string at any ring position");
 constexpr size_t kParentOffset =
     offsetof(decltype(state), parent) - offsetof(decltype(state), weight);  // from weight[0]
 static uint8_t EncodeLength[64];       // distance prefix: bits, by upper value
@@ -943,15 +947,19 @@ static inline void LeaveWide(WideWindow* w) {
     get_bits = static_cast<uint16_t>((w->bits >> 48) & (0xFFFF0000u >> get_count));
 }
 
+// Fills the window from the eight bytes at `next` to 56 bits or more. Bits of the next byte may
+// already sit below `held`; OR-ing the same byte there again leaves them as they are.
+static inline void TopUp(uint64_t* bits, uint32_t* held, const uint8_t** next) {
+    *bits |= LoadBigEndian64(*next) >> *held;
+    *next += (63 - *held) >> 3;
+    *held |= 56;
+}
+
 // Tops the window up when the unit still has eight bytes for it; 0 when it does not.
 static inline int RefillWide(WideWindow* w) {
     if (w->held >= kWideRefill) return 1;
     if (StreamReadEnd - w->next < 8) return 0;
-    // Bits of the next byte may already sit below `held`; OR-ing the same byte there again
-    // leaves them as they are.
-    w->bits |= LoadBigEndian64(w->next) >> w->held;
-    w->next += (63 - w->held) >> 3;
-    w->held |= 56;
+    TopUp(&w->bits, &w->held, &w->next);
     return 1;
 }
 
@@ -1093,9 +1101,7 @@ static uint32_t DecodeRun(WideWindow* w, uint32_t r, uint32_t* count_in_out) {
     while (out < stop) {
         if (held < kWideRefill) {
             if (in_end - next < 8) break;
-            bits |= LoadBigEndian64(next) >> held;
-            next += (63 - held) >> 3;
-            held |= 56;
+            TopUp(&bits, &held, &next);
         }
         uint32_t used;
         uint32_t distance = 0;

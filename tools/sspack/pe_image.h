@@ -61,3 +61,10 @@ inline void Put32(uint8_t* p, uint32_t v) {
     Put16(p, static_cast<uint16_t>(v));
     Put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
+// The same at byte `at` of a buffer being laid out.
+inline void Put16(std::vector<uint8_t>* b, size_t at, uint32_t v) {
+    Put16(b->data() + at, static_cast<uint16_t>(v));
+}
+inline void Put32(std::vector<uint8_t>* b, size_t at, uint32_t v) {
+    Put32(b->data() + at, v);
+}

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "format/show.h"
+#include "tools/sspack/pe_image.h"
 #include "tools/sspack/picture.h"
 
 namespace {
@@ -152,15 +153,6 @@ bool Fitted(Image* image, uint32_t side, std::vector<uint8_t>* canvas, std::stri
     for (uint32_t y = 0; y < h; ++y)
         std::memcpy(&(*canvas)[((top + y) * side + left) * 4], &rgba[y * w * 4], w * 4);
     return true;
-}
-
-void Put16(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-    (*b)[at] = static_cast<uint8_t>(v);
-    (*b)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
 }
 
 // One icon image: BITMAPINFOHEADER (height doubled for the mask), 256 palette entries, the

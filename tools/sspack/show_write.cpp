@@ -4,19 +4,7 @@
 
 #include <algorithm>
 
-namespace {
-
-void Put16(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-    (*out)[at] = static_cast<uint8_t>(v);
-    (*out)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-    Put16(out, at, v & 0xFFFF);
-    Put16(out, at + 2, v >> 16);
-}
-
-}  // namespace
+#include "tools/sspack/pe_image.h"
 
 std::string EncodeShow(const ShowSettings& s, const std::vector<ShowPictureData>& pictures,
                        const std::vector<ShowMusicData>& music, std::vector<uint8_t>* movie) {

@@ -49,6 +49,14 @@ DirectoryRecord RecordOf(const std::string& path, const char* name) {
     return record;
 }
 
+// The show an installer carries, read as the screen saver reads it.
+bool ReadShowOf(const std::string& installer, std::vector<uint8_t>* bytes, ShowView* view) {
+    if (OpenArchive(installer.c_str()) == kInvalidFile) return false;
+    const bool read = ReadShowEntry(bytes, view);
+    CloseArchive(ReaderHandle());
+    return read;
+}
+
 TEST(SspackBuild, SameInputsGiveTheSameBytes) {
     ScratchDir dir, elsewhere;
     const std::string text = ManifestText(FullParts());
@@ -307,12 +315,9 @@ TEST(SspackBuild, ShowKeepsTheOrderAndTheBytesOfItsFiles) {
     const DirectoryRecord movie = RecordOf(out, "MOVIE");
     EXPECT_EQ(movie.method, kMethodStored);
     EXPECT_EQ(movie.xor_key, 0);
-    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
     std::vector<uint8_t> bytes;
     ShowView view;
-    const bool read = ReadShowEntry(&bytes, &view);
-    CloseArchive(ReaderHandle());
-    ASSERT_TRUE(read);
+    ASSERT_TRUE(ReadShowOf(out, &bytes, &view));
     struct Want {
         const char* file;
         uint8_t format;
@@ -539,12 +544,9 @@ TEST(SspackBuild, MaxSideScalesLargerPicturesOnly) {
                                                   "Picture=03-night.bmp\nMaxSide=320\n"))),
         out, dir, "--verify");
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    ASSERT_NE(OpenArchive(out.c_str()), kInvalidFile);
     std::vector<uint8_t> bytes;
     ShowView view;
-    const bool read = ReadShowEntry(&bytes, &view);
-    CloseArchive(ReaderHandle());
-    ASSERT_TRUE(read);
+    ASSERT_TRUE(ReadShowOf(out, &bytes, &view));
     struct Want {
         const char* file;
         uint8_t format;
