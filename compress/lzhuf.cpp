@@ -83,8 +83,6 @@ uint32_t target_size;  // expansion: original size, 0 to stop
 // holds it (6). A link holds the linked node's first word index, so that it plus 4 plus a side
 // indexes the next link. Node 4,096 is the null node (its head: the string being inserted); node
 // 4,097 + b holds the root of the tree of first byte b as its right link.
-static int16_t best_length;             // latest insertion: longest match found
-static int16_t best_distance;           // its distance minus 1
 static uint64_t put_bits;               // pending output bits, at the top
 static uint32_t put_count;              // how many, fewer than 8 between symbols
 static uint16_t get_bits;               // buffered input bits, at the top
@@ -100,8 +98,11 @@ static uint32_t longest_code;           // longest code over 16 bits, latest enc
 constexpr uint32_t kTopBits = 7;
 constexpr uint16_t kNotTop = 0xFFFF;
 static_assert(kTopBits <= 12 && kNodes <= 1024, "an entry packs a position and a bit count");
-// The match trees: see above.
-alignas(16) static uint16_t tree[kNodeWords * (kRingSize + 257)];  // 69,648 bytes
+// The match trees (see above), 69,648 bytes; after them, for every position and the null node,
+// its string's bytes 9..16 as a big-endian number in 4 words, from word kTreeWords + 4p (the
+// node's first word index halved): 32,776 bytes.
+constexpr size_t kTreeWords = kNodeWords * (kRingSize + 257);
+alignas(16) static uint16_t tree[kTreeWords + 4 * (kRingSize + 1)];
 // The ring and the adaptive model in one block, so that the code reaches every part from one
 // address.
 static struct {
@@ -144,7 +145,6 @@ void LzhufResetState() {
     memset(weight, 0, sizeof weight);
     memset(child, 0, sizeof child);
     memset(parent, 0, sizeof parent);
-    best_length = best_distance = 0;
     longest_code = 0;
 }
 
@@ -565,51 +565,46 @@ static inline uint64_t HeadAt(size_t ref) {
     return v;
 }
 
+// Where bytes 9 to 16 of the string of the node whose first word is `ref` are kept.
+static inline uint16_t* SecondHead(size_t ref) {
+    return tree + kTreeWords + ref / 2;
+}
+
 // Follows links from `at` until the linked node is the null node or a string that agrees with
 // the key in bytes 1 to 16; returns that link and the node in `next`. Most steps are settled by
-// the heads (bytes 1 to 8) in the nodes, in five instructions on x86-64: the compare that finds
+// the heads (bytes 1 to 8) in the nodes, in four instructions on x86-64: the compare that finds
 // an equal head also gives the side (the carry: the node's head is below the key's, go right).
-// Where the heads are equal, bytes 9 to 16 are read from the ring as a big-endian number
-// (`head2` is the key's) and settle the step the same way.
+// Where the heads are equal, the second heads (bytes 9 to 16; `head2` is the key's) settle the
+// step the same way. The null node carries both of the key's, so the walk stops there as at an
+// equal string.
 static inline size_t StepToEqualString(size_t at, uint64_t head, uint64_t head2, size_t* next) {
 #if defined(__x86_64__) && defined(__GNUC__)
     size_t node;
-    uint64_t other;
     __asm__(
         "movzwl (%[tree],%[at],2), %k[node]\n\t"
-        "movq (%[tree],%[node],2), %[other]\n\t"
-        "cmpq %[head], %[other]\n\t"
+        "cmpq %[head], (%[tree],%[node],2)\n\t"
         "je 4f\n"
         "1:\n\t"
         "adcq $4, %[node]\n"
         "5:\n\t"
         "movzwl (%[tree],%[node],2), %k[at]\n\t"
-        "movq (%[tree],%[at],2), %[other]\n\t"
-        "cmpq %[head], %[other]\n\t"
+        "cmpq %[head], (%[tree],%[at],2)\n\t"
         "je 2f\n\t"
         "adcq $4, %[at]\n\t"
         "movzwl (%[tree],%[at],2), %k[node]\n\t"
-        "movq (%[tree],%[node],2), %[other]\n\t"
-        "cmpq %[head], %[other]\n\t"
+        "cmpq %[head], (%[tree],%[node],2)\n\t"
         "jne 1b\n\t"
         "jmp 4f\n"
         "2:\n\t"
         "xchgq %[at], %[node]\n"
         "4:\n\t"
-        "cmpq %[nil], %[node]\n\t"
-        "je 9f\n\t"
-        "movq %[node], %[other]\n\t"
-        "shrq $3, %[other]\n\t"
-        "movq 9(%[ring],%[other]), %[other]\n\t"
-        "bswapq %[other]\n\t"
-        "cmpq %[head2], %[other]\n\t"
+        "cmpq %[head2], %c[second](%[tree],%[node])\n\t"
         "je 9f\n\t"
         "adcq $4, %[node]\n\t"
         "jmp 5b\n"
         "9:"
-        : [at] "+r"(at), [node] "=&r"(node), [other] "=&r"(other)
-        :
-        [tree] "r"(tree), [ring] "r"(ring), [head] "r"(head), [head2] "r"(head2), [nil] "i"(kNilRef)
+        : [at] "+r"(at), [node] "=&r"(node)
+        : [tree] "r"(tree), [head] "r"(head), [head2] "r"(head2), [second] "i"(2 * kTreeWords)
         : "cc", "memory");
     *next = node;
     return at;
@@ -618,8 +613,7 @@ static inline size_t StepToEqualString(size_t at, uint64_t head, uint64_t head2,
         const size_t node = tree[at];
         uint64_t other = HeadAt(node);
         if (other == head) {
-            if (node == kNilRef) break;
-            other = LoadBigEndian64(ring + node / kNodeWords + 9);
+            memcpy(&other, SecondHead(node), sizeof other);
             if (other == head2) break;
             at = node + kLeftWord + (other < head2);
         } else {
@@ -631,16 +625,68 @@ static inline size_t StepToEqualString(size_t at, uint64_t head, uint64_t head2,
 #endif
 }
 
+// Follows links from `at` until the linked node's head differs from the key's head by less
+// than `limit` (at least 1, so an equal head always stops it); returns that link, the node's
+// link onward on the key's side in `on` (the node is `on` rounded down to a multiple of 8) and
+// the heads' XOR in `x`. Seven instructions a step on x86-64.
+static inline size_t StepToCandidate(size_t at, uint64_t head, uint64_t limit, size_t* on,
+                                     uint64_t* x) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    size_t onward;
+    uint64_t diff;
+    __asm__(
+        "1:\n\t"
+        "movzwl (%[tree],%[at],2), %k[on]\n\t"
+        "movq (%[tree],%[on],2), %[x]\n\t"
+        "cmpq %[head], %[x]\n\t"
+        "adcq $4, %[on]\n\t"
+        "xorq %[head], %[x]\n\t"
+        "cmpq %[limit], %[x]\n\t"
+        "jb 9f\n\t"
+        "movzwl (%[tree],%[on],2), %k[at]\n\t"
+        "movq (%[tree],%[at],2), %[x]\n\t"
+        "cmpq %[head], %[x]\n\t"
+        "adcq $4, %[at]\n\t"
+        "xorq %[head], %[x]\n\t"
+        "cmpq %[limit], %[x]\n\t"
+        "jae 1b\n\t"
+        "xchgq %[at], %[on]\n"
+        "9:"
+        : [at] "+r"(at), [on] "=&r"(onward), [x] "=&r"(diff)
+        : [tree] "r"(tree), [head] "r"(head), [limit] "r"(limit)
+        : "cc", "memory");
+    *on = onward;
+    *x = diff;
+    return at;
+#else
+    for (;;) {
+        const size_t node = tree[at];
+        const uint64_t other = HeadAt(node);
+        const size_t onward = node + kLeftWord + (other < head);
+        if ((other ^ head) < limit) {
+            *on = onward;
+            *x = other ^ head;
+            return at;
+        }
+        at = onward;
+    }
+#endif
+}
+
+struct Match {
+    int length;    // 2 or less: none
+    int distance;  // minus 1
+};
+
 // Adds the string at r to the tree of its first byte, leaving the longest match met on the way
-// (the nearest of equal ones) in best_length and best_distance; a best_length of 2 or less
-// means no match. Only the position inserted last before a symbol is coded needs its match; the
-// others (kTrack false) only update the tree. Every string of the tree starts with the key's
-// byte, so most steps are settled by bytes 1 to 8 of both strings, read as big-endian numbers
-// (kept for every node, so that a step reads no ring bytes): they order the strings as the bytes
-// do, and their XOR shows the common prefix. Strings that agree that far are compared on from
-// byte 9, eight bytes at a time.
+// (the nearest of equal ones) in `found`. Only the position inserted last before a symbol is coded
+// needs its match; the others (kTrack false) only update the tree. Every string of the tree starts
+// with the key's byte, so most steps are settled by bytes 1 to 8 of both strings, read as
+// big-endian numbers (kept for every node, so that a step reads no ring bytes): they order the
+// strings as the bytes do, and their XOR shows the common prefix. Strings that agree that far are
+// compared on from byte 9, eight bytes at a time.
 template <bool kTrack>
-static inline void InsertPosition(size_t r) {
+static inline void InsertPosition(size_t r, Match* found = nullptr) {
     const uint8_t* key = ring + r;
     const uint64_t head = LoadBigEndian64(key + 1);
     const size_t node_r = kNodeWords * r;
@@ -648,42 +694,68 @@ static inline void InsertPosition(size_t r) {
     // The link being followed: the first step goes to the root, the right child of the slot.
     size_t at = kNodeWords * (kRingSize + 1 + key[0]) + kLeftWord + 1;
     tree[node_r + kLeftWord] = tree[node_r + kLeftWord + 1] = kNilRef;
+    // Distances are counted in node words, 8 a position: from `reach`, a node's first word or a
+    // link in it gives the node's distance minus 1 by a subtraction and a mask.
+    const size_t reach = node_r - 3;
+    constexpr size_t kDistanceMask = kNodeWords * kRingMask;
+    constexpr size_t kNoMatch = ~size_t(0);
     size_t best = kThreshold;
-    size_t distance = 0;
-    // Head XORs below `limit` share at least `best` bytes with the key (counting byte 0), or one
-    // more before a match is found: a string that shares only kThreshold bytes can never become
-    // the best, as no distance is below the first one's 0. 0 once the best match is longer than a
-    // head can show.
+    size_t distance = kNoMatch;
+    // The wide form walks on while the heads' XOR is at least `limit`: below it, a string shares
+    // as many bytes with the key as the best match so far (counting byte 0), or more below
+    // limit >> 8; before any match, more than kThreshold. While heads decide, the limit alone
+    // tells the best length (`best` stays kThreshold); 1 once the ring has shown a longer one,
+    // then only equal heads stop the walk. Below `longer` (limit >> 8, at least 1), a string
+    // shares more bytes than the best, or it has an equal head.
     uint64_t limit = uint64_t(1) << (72 - 8 * (kThreshold + 1));
+    uint64_t longer = limit >> 8;
     // The null node carries the key's head, so a step onto it looks like a step onto an equal
     // string: the end of the path is looked for only among equal heads.
     memcpy(tree + kNilRef, &head, sizeof head);
-    // Untracked steps settle bytes 9 to 16 too, before the ring is compared on.
-    const uint64_t head2 = kTrack ? 0 : LoadBigEndian64(key + 9);
+    // Every node keeps bytes 9 to 16 as well, and untracked steps settle them too before the ring
+    // is compared on; the null node carries the key's.
+    const uint64_t head2 = LoadBigEndian64(key + 9);
+    memcpy(SecondHead(node_r), &head2, sizeof head2);
+    if (!kTrack) memcpy(SecondHead(kNilRef), &head2, sizeof head2);
     for (;;) {
         size_t next;
         size_t from;  // the first byte not yet known to agree
         if (!kTrack) {
             at = StepToEqualString(at, head, head2, &next);
             from = 17;
+        } else if (kWideWords) {
+            size_t on;
+            uint64_t x;
+            at = StepToCandidate(at, head, limit, &on, &x);
+            if (x >= longer) {  // as long as the best
+                const size_t d = (reach - on) & kDistanceMask;
+                if (d < distance) distance = d;
+                at = on;
+                continue;
+            }
+            if (x != 0) {  // longer: x's top byte sets the new limit
+                limit = uint64_t(2) << ((63 - HighZeros(x)) | 7);
+                longer = limit >> 8;
+                distance = (reach - on) & kDistanceMask;
+                at = on;
+                continue;
+            }
+            next = on - kLeftWord;  // equal heads leave no carry: `on` is the left link
+            from = 9;
         } else {
             next = tree[at];
             from = 9;
         }
-        const uint64_t other = HeadAt(next);
-        if (kTrack && head != other) {
+        if (kTrack && !kWideWords && head != HeadAt(next)) {
+            // The compact form counts the shared bytes of every step, in less code.
+            const uint64_t other = HeadAt(next);
             at = next + kLeftWord + (head > other);
-            const uint64_t x = head ^ other;
-            // The wide form skips most steps by the limit; the compact one counts the bytes at
-            // once, in less code.
-            if (kWideWords && x >= limit) continue;
-            const size_t i = 1 + (static_cast<size_t>(HighZeros(x)) >> 3);
-            if (!kWideWords && i < best) continue;
-            const size_t d = ((r - next / kNodeWords) & kRingMask) - 1;
+            const size_t i = 1 + (static_cast<size_t>(HighZeros(head ^ other)) >> 3);
+            if (i < best) continue;
+            const size_t d = (reach - next) & kDistanceMask;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
-                if (kWideWords) limit = uint64_t(1) << (72 - 8 * i);
             }
             continue;
         }
@@ -696,7 +768,7 @@ static inline void InsertPosition(size_t r) {
         const size_t i = MatchEnd(key, ring + p, from);
         if (i >= kMaxMatch) {
             // Equal strings: r takes p's place in the tree, and p leaves it.
-            distance = ((r - p) & kRingMask) - 1;
+            distance = (reach - next) & kDistanceMask;
             best = kMaxMatch;
             const size_t holder = tree[next + kFromWord];
             const size_t left = tree[next + kLeftWord];
@@ -712,17 +784,20 @@ static inline void InsertPosition(size_t r) {
         }
         at = next + kLeftWord + (key[i] > ring[p + i]);
         if (kTrack && i >= best) {
-            const size_t d = ((r - p) & kRingMask) - 1;
+            const size_t d = (reach - next) & kDistanceMask;
             if (i > best || d < distance) {
                 best = i;
                 distance = d;
-                limit = 0;
+                limit = longer = 1;
             }
         }
     }
     if (kTrack) {
-        best_length = static_cast<int16_t>(best);
-        best_distance = static_cast<int16_t>(distance);
+        // Without a match the distance is never read.
+        if (kWideWords && best == kThreshold && distance != kNoMatch)
+            best = 9 - (LowZeros(limit) >> 3);
+        found->length = static_cast<int>(best);
+        found->distance = static_cast<int>(distance / kNodeWords);
     }
 }
 
@@ -800,18 +875,19 @@ void LzhufEncode() {
     }
     for (int i = 1; i <= kMaxMatch; ++i)
         InsertPosition<false>(r - i);
-    InsertPosition<true>(r);
+    Match match;
+    InsertPosition<true>(r, &match);
     while (len > 0) {
-        if (best_length > len) best_length = static_cast<int16_t>(len);
-        if (best_length <= kThreshold) {
-            best_length = 1;
+        if (match.length > len) match.length = len;
+        if (match.length <= kThreshold) {
+            match.length = 1;
             EncodeSymbol(ring[r], 0, 0);
         } else {
             uint64_t after;
-            const uint32_t extra = DistanceBits(static_cast<uint32_t>(best_distance), &after);
-            EncodeSymbol(255 - kThreshold + best_length, extra, after);
+            const uint32_t extra = DistanceBits(static_cast<uint32_t>(match.distance), &after);
+            EncodeSymbol(255 - kThreshold + match.length, extra, after);
         }
-        const int last = best_length;
+        const int last = match.length;
         int i = 0;
         if (StreamReadEnd - StreamReadPtr >= last) {
             // The whole step's input is in the current unit: take it at once. Nothing is written
@@ -822,7 +898,7 @@ void LzhufEncode() {
             StreamCountTicks(static_cast<uint32_t>(last));
             s = static_cast<int>(TakeBytes(in, in + last, static_cast<size_t>(s)));
             r = (s - kMaxMatch) & kRingMask;
-            InsertPosition<true>(static_cast<size_t>(r));
+            InsertPosition<true>(static_cast<size_t>(r), &match);
             continue;
         }
         while (i < last && (c = StreamGetByte()) >= 0) {
@@ -833,7 +909,7 @@ void LzhufEncode() {
             r = (r + 1) & kRingMask;
             ++i;
             if (i == last) {
-                InsertPosition<true>(r);
+                InsertPosition<true>(r, &match);
             } else {
                 InsertPosition<false>(r);
             }
@@ -845,7 +921,7 @@ void LzhufEncode() {
             r = (r + 1) & kRingMask;
             if (--len == 0) continue;
             if (i == last) {
-                InsertPosition<true>(r);
+                InsertPosition<true>(r, &match);
             } else {
                 InsertPosition<false>(r);
             }

@@ -60,13 +60,21 @@ mutant M06 archive/extract.cpp "unit_archive unit_app" \
     $'            PlatClose(out);\n        }\n    }\n    if (!ok) LatchFailure();' \
     $'            PlatClose(out);\n        }\n    }'
 mutant M07 compress/lzhuf.cpp "unit_compress" \
-    "match tie-break prefers the farther position" \
-    $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                if (kWideWords) limit' \
-    $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                if (kWideWords) limit'
+    "matches as long as the best, met on the heads, keep the farther" \
+    $'                if (d < distance) distance = d;\n                at = on;' \
+    $'                if (d > distance) distance = d;\n                at = on;'
 mutant M07b compress/lzhuf.cpp "unit_compress" \
     "a match found past the string heads keeps the farther of equal ones" \
-    $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                limit = 0;' \
-    $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = 0;'
+    $'            if (i > best || d < distance) {\n                best = i;\n                distance = d;\n                limit = longer = 1;' \
+    $'            if (i > best || d > distance) {\n                best = i;\n                distance = d;\n                limit = longer = 1;'
+mutant M07d compress/lzhuf.cpp "unit_compress" \
+    "the null node keeps the second head of an earlier string" \
+    $'    if (!kTrack) memcpy(SecondHead(kNilRef), &head2, sizeof head2);' \
+    $''
+mutant M07i compress/lzhuf.cpp "unit_compress" \
+    "a longer match met on the heads sets the limit a byte short" \
+    $'limit = uint64_t(2) << ((63 - HighZeros(x)) | 7);' \
+    $'limit = uint64_t(2) << ((63 - HighZeros(x)) | 15);'
 mutant M07c compress/lzhuf.cpp "unit_compress" \
     "the climb to the next swap (encoder and decoder) goes on past equal weights" \
     $'    "cmpw 2(%[weight],%[c],2), %w[w]\\n\\t"          \\\n    "jb 1b"' \
