@@ -1,17 +1,21 @@
-// Differential expansion: the installer's decoder and the plain reference decoder of the unit
+// Differential coding: the installer's decoder and the plain reference decoder of the unit
 // tests, each run through the same block stream, must agree in result, bytes, count and the
-// sequence of progress hook calls. The first byte chooses how the rest becomes a stream:
+// sequence of progress hook calls; the coder and the plain reference encoder must make the same
+// stream. The first byte chooses how the rest becomes a stream:
 //   0: symbols, coded by the reference encoder and framed with their size (optionally off by a
 //      little): each symbol takes 2 or 3 bytes, a literal when the first is below 0x80, else a
 //      match of length 3 + (first & 0x3F) % 58 at distance - 1 = 12 bits of the next two;
 //   1: 4 bytes of stated size, then raw bytes framed as the coder's output;
-//   2: the bytes as a whole stream, framing included.
+//   2: the bytes as a whole stream, framing included;
+//   3: the symbols of mode 0 expanded, and the bytes compressed by both encoders instead.
 // The second byte sets the sink's capacity relative to the stated size.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "compress/block_stream.h"
+#include "compress/lzhuf.h"
 #include "tests/unit/compress/reference_expand.h"
 
 namespace {
@@ -28,12 +32,12 @@ uint32_t StatedSize(const Bytes& stream) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    const uint8_t mode = data[0] % 3;
+    const uint8_t mode = data[0] % 4;
     const uint8_t room = data[1];
     data += 2;
     size -= 2;
     Bytes stream;
-    if (mode == 0) {
+    if (mode == 0 || mode == 3) {
         std::vector<Token> tokens;
         size_t at = 0;
         uint32_t expands_to = 0;
@@ -50,6 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } else {
                 break;
             }
+        }
+        if (mode == 3) {
+            const Bytes input = ReferenceDecode(EncodeTokens(tokens), expands_to);
+            const uint32_t input_size = static_cast<uint32_t>(input.size());
+            Bytes made(input.size() + input.size() / 7 + 64);
+            LzhufResetState();
+            SetStreamIO(0, input_size, made.data(), static_cast<uint32_t>(made.size()));
+            const int ok = CompressStream(reinterpret_cast<intptr_t>(input.data()), kInvalidFile,
+                                          static_cast<int32_t>(input_size));
+            made.resize(StreamBytesWritten);
+            if (!ok || made != FrameBlocks(input_size, ReferenceEncode(input))) {
+                fprintf(stderr, "encoders disagree (size %u)\n", input_size);
+                __builtin_trap();
+            }
+            return 0;
         }
         // A trailing byte shifts the stated size a little either way.
         uint32_t stated = expands_to;

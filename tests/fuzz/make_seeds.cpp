@@ -187,6 +187,12 @@ int main(int argc, char** argv) {
         symbols.insert(symbols.end(), {static_cast<uint8_t>(0x80 | i), static_cast<uint8_t>(i >> 2),
                                        static_cast<uint8_t>(i * 37)});
     Write("fuzz_expand_diff", "symbols", symbols);
+    // Its compression mode: the same symbols expanded, then long runs that give equal heads.
+    Bytes compress = symbols;
+    compress[0] = 0x03;
+    for (int i = 0; i < 32; ++i)
+        compress.insert(compress.end(), {0xBF, 0x00, static_cast<uint8_t>(i % 3), 0x00, 0x20});
+    Write("fuzz_expand_diff", "compress", compress);
     // Its raw mode: 4 bytes of size, then bytes taken as coder output.
     Bytes raw = {0x01, 0xC4, 0x00, 0x10, 0x00, 0x00};
     raw.insert(raw.end(), big.begin(), big.begin() + 3000);
