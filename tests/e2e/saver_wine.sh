@@ -59,14 +59,23 @@ current_saver() { grep -i '^SCRNSAVE\.EXE=' "$system_ini" | tr -d '\r'; }
 # A 32-bit prefix has one view only.
 view=/reg:64
 [ "$e2e_arch" = i686 ] && view=/reg:32
+# `reg add`, tried again once the prefix has settled: right after a restart (wineboot -r) a
+# first program fails now and then while the restart's own programs are still ending.
+reg_add_settled() {
+    local try
+    for try in 1 2 3; do
+        timeout 60 "$wine" reg add "$@" >/dev/null 2>&1 && return 0
+        timeout 120 wineserver -w
+    done
+    return 1
+}
 install_saver() {
     view=$1
     "$make_scr" "$scr" "$saver_exe" "$movie" "$name" || fail "ss_make_scr could not make $scr"
-    timeout 60 "$wine" reg add "$uninstall_key" /v DisplayName /d "Screensaver ($name)" /f \
-        "$view" >/dev/null 2>&1 || fail "cannot write the uninstall key"
-    timeout 60 "$wine" reg add "$uninstall_key" /v UninstallString \
-        /d "C:\\windows\\$name.scr /U" /f "$view" >/dev/null 2>&1 ||
+    reg_add_settled "$uninstall_key" /v DisplayName /d "Screensaver ($name)" /f "$view" ||
         fail "cannot write the uninstall key"
+    reg_add_settled "$uninstall_key" /v UninstallString /d "C:\\windows\\$name.scr /U" /f \
+        "$view" || fail "cannot write the uninstall key"
     timeout 60 "$wine" reg query "$uninstall_key" "$view" >/dev/null 2>&1 ||
         fail "no uninstall key in the view $view"
 }
