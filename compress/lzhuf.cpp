@@ -497,8 +497,8 @@ static inline uint64_t ReadToRoot(size_t c, uint64_t code) {
 
 // The code of s is read from the leaf up, and the update walks the same path until its first
 // swap: a node whose weight equals its right neighbour's. Children sit below their parents, so
-// no increment on the way can change a weight that a later test on the path reads. 64-bit
-// builds do both in one pass up to that node (past the root for most symbols); from there the
+// no increment on the way can change a weight that a later test on the path reads. The wide
+// form does both in one pass up to that node (past the root for most symbols); from there the
 // rest of the code is read from the tree as it was, and the update goes on from the swap.
 // The symbol s, followed by the `extra` bits at the top of `after` (a match's distance).
 __attribute__((always_inline)) static inline void EncodeSymbol(int s, uint32_t extra,

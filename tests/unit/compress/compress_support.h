@@ -8,13 +8,7 @@
 #include <vector>
 
 #include "tests/unit/compress/corpus.h"
-#include "tests/unit/compress/reference_coder.h"
-
-// The whole block stream that the reference coder gives for `input`.
-Bytes ReferenceStream(const Bytes& input);
-
-// CompressStream from memory into memory, from a cleared coder state. `ok` gets the result.
-Bytes CompressInMemory(const Bytes& input, uint8_t key = 0, int* ok = nullptr);
+#include "tests/unit/compress/reference_expand.h"
 
 struct Expansion {
     int ok;

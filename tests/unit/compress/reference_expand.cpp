@@ -85,6 +85,24 @@ std::string CompareExpansions(const Bytes& stream, uint32_t capacity) {
     return problems;
 }
 
+Bytes ReferenceStream(const Bytes& input) {
+    return FrameBlocks(static_cast<uint32_t>(input.size()), ReferenceEncode(input));
+}
+
+Bytes CompressInMemory(const Bytes& input, uint8_t key, int* ok) {
+    // The coder's output is a little larger than its input at worst (9 bits per literal).
+    Bytes sink(input.size() + input.size() / 7 + 64);
+    LzhufResetState();
+    SetStreamIO(0, static_cast<uint32_t>(input.size()), sink.data(),
+                static_cast<uint32_t>(sink.size()));
+    InputKey = key;
+    const int result = CompressStream(reinterpret_cast<intptr_t>(input.data()), kInvalidFile,
+                                      static_cast<int32_t>(input.size()));
+    if (ok) *ok = result;
+    sink.resize(StreamBytesWritten);
+    return sink;
+}
+
 Bytes TokenStream(const std::vector<Token>& tokens) {
     return FrameBlocks(TokensSize(tokens), EncodeTokens(tokens));
 }

@@ -1,5 +1,5 @@
-// Expansions by the installer's decoder and by the plain reference decoder through the same
-// block stream, with the calls of the progress hooks logged, for the decoder tests and the
+// Runs of the installer's coder and of the plain reference one through the same block stream,
+// expansions with the calls of the progress hooks logged, for the coder tests and the
 // differential fuzz target. The binaries that use it link with the decoder's entry wrapped
 // (-Wl,--wrap=_Z11LzhufDecodev), so that ExpandStream runs the decoder chosen here.
 #pragma once
@@ -25,6 +25,12 @@ LoggedExpansion ExpandLogged(const Bytes& stream, uint32_t capacity, bool refere
 // Where the two expansions of `stream` differ, described in one line; empty when they agree in
 // result, bytes, count and the sequence of hook calls.
 std::string CompareExpansions(const Bytes& stream, uint32_t capacity);
+
+// The whole block stream that the reference coder gives for `input`.
+Bytes ReferenceStream(const Bytes& input);
+
+// CompressStream from memory into memory, from a cleared coder state. `ok` gets the result.
+Bytes CompressInMemory(const Bytes& input, uint8_t key = 0, int* ok = nullptr);
 
 // The stream of exactly these symbols, framed with the size they expand to.
 Bytes TokenStream(const std::vector<Token>& tokens);
